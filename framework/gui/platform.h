@@ -1,0 +1,100 @@
+// The one edge between the GUI layer and the system it runs on.  Everything
+// the framework asks of the window system, the pointer, the screen and the
+// shell goes through the one Platform installed at start: the Win32 one in the
+// real programs, an in-memory one in native tests.
+#pragma once
+
+#include <string>
+
+#include "framework/gui/types.h"
+
+namespace fw {
+
+class TApplication;
+class TControl;
+class TFont;
+class TForm;
+class TTimer;
+struct TBrowseInfo;
+
+// A drawing surface: a window's client area, a bitmap, or the screen.
+struct TSurface {
+    enum Kind { None, Window, Bitmap, Screen };
+    Kind kind = None;
+    THandle handle = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Process.
+    virtual std::string ExeName() = 0;      // full path of the running program
+    virtual std::string CommandLine() = 0;  // the whole command line, program name first
+
+    // Message loop: runs until the application is terminated.
+    virtual void Run(TApplication& application) = 0;
+    virtual void Terminate() = 0;  // makes a running loop return
+    virtual void RestoreApplication() = 0;
+
+    // Windows.  A form's window is top level; a control's window is a child
+    // of its form's window.  Both are created hidden.
+    virtual THandle CreateFormWindow(TForm& form) = 0;
+    virtual THandle CreateControlWindow(TControl& control) = 0;
+    virtual void DestroyWindow(THandle window) = 0;
+    virtual void SetWindowText(THandle window, const std::string& text) = 0;
+    virtual std::string GetWindowText(THandle window) = 0;
+    // Outer rectangle: in screen coordinates for a form, in the form's
+    // client coordinates for a control.
+    virtual TRect WindowRect(THandle window) = 0;
+    virtual void SetWindowRect(THandle window, const TRect& rect) = 0;
+    virtual TRect ClientRect(THandle window) = 0;
+    virtual TPoint ClientOrigin(THandle window) = 0;  // screen position of the client area
+    virtual void ShowWindow(THandle window, int command) = 0;
+    virtual bool IsWindowVisible(THandle window) = 0;
+    virtual void InvalidateWindow(THandle window) = 0;  // whole window, children included
+    virtual void UpdateWindow(THandle window) = 0;      // paints what is invalid, now
+    virtual void FontChanged(TControl& control) = 0;
+    virtual TSize TextExtent(const TFont& font, const std::string& text) = 0;
+    virtual bool IsChecked(THandle window) = 0;
+    virtual void SetChecked(THandle window, bool checked) = 0;
+    // The system's handling of a form's message that the form's dispatch
+    // passed on; returns the message result.
+    virtual std::intptr_t DefaultHandler(TForm& form, TMessage& message) = 0;
+
+    // Timers: `Start` (re)starts the interval.
+    virtual void StartTimer(TTimer& timer) = 0;
+    virtual void StopTimer(TTimer& timer) = 0;
+
+    // Pointer.
+    virtual bool GetCursorPos(TPoint& position) = 0;
+    virtual short GetAsyncKeyState(int key) = 0;
+
+    // Drawing.
+    virtual TSize ScreenSize() = 0;
+    virtual THandle GetScreenDC() = 0;
+    virtual void ReleaseScreenDC(THandle dc) = 0;
+    virtual THandle CreateBitmap(int width, int height) = 0;
+    virtual void DeleteBitmap(THandle bitmap) = 0;
+    virtual TSize SurfaceSize(const TSurface& surface) = 0;
+    virtual void CopyRect(const TSurface& dest, const TRect& destRect, const TSurface& source,
+                          const TRect& sourceRect) = 0;
+    virtual void FillRect(const TSurface& dest, const TRect& rect, TColor color) = 0;
+
+    // Dialogs.
+    virtual int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                           unsigned flags) = 0;
+    // Filter in the framework's form: "description|pattern|...".
+    virtual bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) = 0;
+    // Returns an item-id list, or null when the user cancelled.
+    virtual void* BrowseForFolder(const TBrowseInfo& request) = 0;
+    virtual bool PathFromIdList(void* idList, char* path) = 0;  // path: MAX_PATH bytes
+    virtual void FreeIdList(void* idList) = 0;
+};
+
+// The platform in use.
+Platform& CurrentPlatform();
+// Installs the platform in use; returns the one before (null at first).
+Platform* InstallPlatform(Platform* platform);
+
+}  // namespace fw

@@ -1,0 +1,60 @@
+// INI files as the platform's profile functions read them, with writes that
+// change nothing but the one value written.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// Reading rules (those of the Windows profile functions): section and key
+// names match without regard to ASCII case; blanks and tabs around names and
+// values are trimmed; one pair of matching outer quotes (' or ") is removed
+// from a value of two or more characters; a line whose first non-blank
+// character is ";" is a comment; a section name ends at its first "]"; lines
+// without "=" are no keys; the first of duplicate keys wins, and only the
+// first block of a section that appears twice is searched; CR LF, LF and CR
+// all end lines.
+//
+// The value of `key` in `section` of the INI text, or nothing.
+std::optional<std::string_view> IniFindValue(std::string_view text, std::string_view section,
+                                             std::string_view key);
+
+// `text` with `key` of `section` set to `value`: an existing key's value is
+// replaced in its line (keeping the line's spelling, spacing and line end);
+// a new key goes after the last key of the section's first block; a new
+// section is added at the end of the file.  Every other byte stays.
+std::string IniSetValue(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+// An INI file on disk.  Opening touches nothing; the file is read at the
+// first read operation and that one reading answers every read of the
+// object's life, so one handler run sees one consistent state of the file.
+// A write reads the file afresh, changes the one value and replaces the file
+// in one step.
+class TIniFile {
+public:
+    explicit TIniFile(std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback);
+    // Decimal with optional sign, 32-bit; anything else gives `fallback`.
+    std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback);
+    // An integer; 0 is false, any other integer true; anything else gives `fallback`.
+    bool ReadBool(std::string_view section, std::string_view key, bool fallback);
+
+    // Returns false when the file system refused the write; the file is then
+    // as it was.
+    bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+
+private:
+    const std::string& Contents();
+
+    std::string fileName_;
+    std::optional<std::string> contents_;
+};
+
+}  // namespace fw

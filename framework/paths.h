@@ -1,0 +1,30 @@
+// Path operations on code page 932 paths in Windows form ("C:\dir\name").
+// All of them are double-byte aware: only single-byte "\" and ":" separate.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// The text after the last "\" or ":", or the whole text when it has neither.
+std::string ExtractFileName(std::string_view path);
+
+// The text before the last "\" or ":".  The final backslash is dropped unless
+// it is the first character or directly follows a ":" or another "\" (so a
+// drive root such as "C:\" keeps it).  Empty when there is no separator.
+std::string ExtractFileDir(std::string_view path);
+
+// Path of `destName` relative to the folder of `baseName` (the file name of
+// the base takes no part).  When the two lie on different drives, or when the
+// result could not be made sure to name the same file as `destName`, the
+// destination is returned unchanged.  Empty names (doubled backslashes), "."
+// and ".." are resolved the way Windows resolves them.
+std::string ExtractRelativePath(std::string_view baseName, std::string_view destName);
+
+// `name` made absolute against `currentDir` when it has no drive and no
+// leading backslash; otherwise `name` unchanged.  Used for bare file names
+// given on a command line.
+std::string ExpandFileName(std::string_view name, std::string_view currentDir);
+
+}  // namespace fw

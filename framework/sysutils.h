@@ -1,0 +1,41 @@
+// Runtime basics: the framework's exception classes and number conversion.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// Base of every error the framework raises.  The message is code page 932
+// text, shown to the user as it stands.
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    std::string Message() const { return what(); }
+};
+
+// A file could not be opened or read.
+class EFOpenError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A file could not be created or written.
+class EFCreateError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Decimal text of a number: a leading minus sign when negative, no leading zeros.
+std::string IntToStr(std::int64_t value);
+
+// Reads a whole text as a signed 32-bit decimal number with an optional sign.
+// Anything else (empty text, other characters, out of range) fails.
+bool TryStrToInt(std::string_view text, std::int32_t& value);
+
+// TryStrToInt, giving `fallback` when the text is no such number.
+std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback);
+
+}  // namespace fw

@@ -1,0 +1,53 @@
+#include "framework/text.h"
+
+namespace fw {
+
+std::size_t CharLength(std::string_view text, std::size_t index) {
+    if (index + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[index])) &&
+        IsTrailByte(static_cast<unsigned char>(text[index + 1])))
+        return 2;
+    return 1;
+}
+
+TMbcsByteType ByteType(std::string_view text, std::size_t index) {
+    std::size_t i = 0;
+    while (i < index) {
+        std::size_t length = CharLength(text, i);
+        if (i + length > index) return mbTrailByte;
+        i += length;
+    }
+    return CharLength(text, index) == 2 ? mbLeadByte : mbSingleByte;
+}
+
+std::size_t LastDelimiter(std::string_view delimiters, std::string_view text) {
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        if (CharLength(text, i) == 1 && delimiters.find(text[i]) != std::string_view::npos) last = i;
+    }
+    return last;
+}
+
+bool EndsWithBackslash(std::string_view text) {
+    return !text.empty() && LastDelimiter("\\", text) == text.size() - 1;
+}
+
+namespace {
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size();) {
+        std::size_t length = CharLength(a, i);
+        if (CharLength(b, i) != length) return false;
+        if (length == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+        } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+}  // namespace fw

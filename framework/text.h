@@ -1,0 +1,43 @@
+// Code page 932 (Shift-JIS) text.  Every string in the programs is a byte
+// string in this code page; a double-byte character is a lead byte followed by
+// a trail byte, and a trail byte may have the value of an ASCII character,
+// the backslash 0x5C among them.  Path code must never take such a trail byte
+// for a separator.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+enum TMbcsByteType { mbSingleByte, mbLeadByte, mbTrailByte };
+
+constexpr bool IsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+constexpr bool IsTrailByte(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
+// Length in bytes of the character that starts at `index`: 2 for a lead byte
+// followed by a valid trail byte, otherwise 1.
+std::size_t CharLength(std::string_view text, std::size_t index);
+
+// Role of the byte at `index`, scanning characters from the start of `text`.
+TMbcsByteType ByteType(std::string_view text, std::size_t index);
+
+// Index of the last single-byte character of `text` that is one of
+// `delimiters`, or npos when there is none.
+std::size_t LastDelimiter(std::string_view delimiters, std::string_view text);
+
+// True when the last character of `text` is a single-byte backslash.
+bool EndsWithBackslash(std::string_view text);
+
+// Compares two texts byte for byte, except that ASCII letters that stand as
+// single-byte characters match without regard to case.  Trail bytes are never
+// folded, so two different double-byte characters never compare equal.
+bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace fw

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "framework/sysutils.h"
+#include "framework/text.h"
+
+namespace fw {
+namespace {
+
+TEST(StrToIntDef, ReadsWholeDecimalNumbersOnly) {
+    struct Case {
+        const char* text;
+        std::int32_t expected;
+    } cases[] = {
+        {"0", 0}, {"17", 17}, {"-1", -1}, {"+5", 5}, {"-0", 0}, {"007", 7},
+        {"2147483647", 2147483647}, {"-2147483648", std::numeric_limits<std::int32_t>::min()},
+        {"2147483648", 99}, {"-2147483649", 99}, {"99999999999999999999", 99},
+        {"", 99}, {"-", 99}, {"+", 99}, {"1a", 99}, {"a1", 99}, {" 1", 99}, {"1 ", 99},
+        {"0x10", 99}, {"$10", 99}, {"1.5", 99}, {"True", 99}, {"--1", 99},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(StrToIntDef(c.text, 99), c.expected);
+    }
+}
+
+TEST(ByteType, TellsLeadAndTrailBytesOfShiftJis) {
+    // "表" is 0x95 0x5C: its trail byte has the value of a backslash.
+    const std::string text = "a\x95\x5C\\\x82\xA0\xB1\x81";
+    const TMbcsByteType expected[] = {mbSingleByte, mbLeadByte,   mbTrailByte, mbSingleByte,
+                                      mbLeadByte,   mbTrailByte, mbSingleByte, mbSingleByte};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ByteType(text, i), expected[i]);
+    }
+}
+
+TEST(LastDelimiter, NeverTakesATrailByteForABackslash) {
+    EXPECT_EQ(LastDelimiter("\\:", "C:\\\x95\x5C"), 2u);
+    EXPECT_EQ(LastDelimiter("\\:", "\x95\x5C"), std::string::npos);
+    EXPECT_EQ(LastDelimiter("\\:", "a:b"), 1u);
+    EXPECT_TRUE(EndsWithBackslash("C:\\\x95\x5C\\"));
+    EXPECT_FALSE(EndsWithBackslash("C:\\\x95\x5C"));
+    EXPECT_FALSE(EndsWithBackslash(""));
+}
+
+TEST(SameTextIgnoringAsciiCase, FoldsOnlySingleByteLetters) {
+    EXPECT_TRUE(SameTextIgnoringAsciiCase("Data\\Pop", "dATA\\pOP"));
+    EXPECT_FALSE(SameTextIgnoringAsciiCase("Data", "Date"));
+    // 0x88 0x41 and 0x88 0x61 are two different kanji; their trail bytes
+    // look like 'A' and 'a' but must not be folded.
+    EXPECT_FALSE(SameTextIgnoringAsciiCase("\x88\x41", "\x88\x61"));
+    EXPECT_TRUE(SameTextIgnoringAsciiCase("\x88\x41x", "\x88\x41X"));
+}
+
+}  // namespace
+}  // namespace fw

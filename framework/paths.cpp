@@ -1,1 +1,158 @@
-// (to be written)
+#include "framework/paths.h"
+
+#include <vector>
+
+#include "framework/text.h"
+
+namespace fw {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Index of the first single-byte backslash at or after `from` (which must
+// start a character), or npos.  Stepping a character at a time never lands
+// on a trail byte, and a backslash is never a lead byte.
+std::size_t FindBackslash(std::string_view text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); i += CharLength(text, i)) {
+        if (text[i] == '\\') return i;
+    }
+    return npos;
+}
+
+// True for a name that Windows takes exactly as written, so that comparing
+// its bytes tells what Windows would tell.  Windows strips a final dot or
+// blank, gives "/" and ":" meanings of their own, rejects wildcards, quotes,
+// pipes and control bytes, and may read a broken double-byte sequence in
+// more than one way; a name with any of these makes a relative form
+// uncertain.  "." and ".." are handled by the caller before this test.
+bool IsPlainName(std::string_view name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const std::size_t length = CharLength(name, i);
+        if (length == 1 && (IsLeadByte(c) || c < 0x20 || std::string_view("/:*?\"<>|").find(c) != npos))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Length of the drive at the start of `path`: "X:" for a drive letter,
+// "\\server\share" for a network path; 0 when it has none.
+std::size_t DriveLength(std::string_view path) {
+    if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') return 2;
+    if (!path.starts_with("\\\\")) return 0;
+    const std::size_t serverEnd = FindBackslash(path, 2);
+    if (serverEnd == npos) return 0;
+    std::size_t shareEnd = FindBackslash(path, serverEnd + 1);
+    if (shareEnd == npos) shareEnd = path.size();
+    if (!IsPlainName(path.substr(2, serverEnd - 2)) ||
+        !IsPlainName(path.substr(serverEnd + 1, shareEnd - serverEnd - 1)))
+        return 0;
+    return shareEnd;
+}
+
+// Applies one name of a folder part to the folder names found so far, the
+// way Windows normalises a path: empty names and "." change nothing, ".."
+// goes up (at the root it stays there).  False for a name that is not plain.
+bool ApplyName(std::string_view name, std::vector<std::string_view>& names) {
+    if (name.empty() || name == ".") return true;
+    if (name == "..") {
+        if (!names.empty()) names.pop_back();
+        return true;
+    }
+    if (!IsPlainName(name)) return false;
+    names.push_back(name);
+    return true;
+}
+
+// Splits a rooted path (after its drive, starting with "\") into the
+// normalised names of its folders and its last name.  False when a name
+// makes the path uncertain.
+bool SplitRooted(std::string_view rest, std::vector<std::string_view>& folders, std::string_view& last) {
+    folders.clear();
+    std::size_t start = 1;
+    for (std::size_t end; (end = FindBackslash(rest, start)) != npos; start = end + 1) {
+        if (!ApplyName(rest.substr(start, end - start), folders)) return false;
+    }
+    last = rest.substr(start);
+    return true;
+}
+
+}  // namespace
+
+std::string ExtractFileName(std::string_view path) {
+    const std::size_t last = LastDelimiter("\\:", path);
+    return std::string(last == npos ? path : path.substr(last + 1));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    std::size_t last = LastDelimiter("\\:", path);
+    if (last == npos) return {};
+    // A final backslash goes, except at a root: the first character, or
+    // after a drive colon or another (single-byte) backslash.
+    if (path[last] == '\\' && last > 0 && LastDelimiter("\\:", path.substr(0, last)) != last - 1)
+        return std::string(path.substr(0, last));
+    return std::string(path.substr(0, last + 1));
+}
+
+std::string ExtractRelativePath(std::string_view baseName, std::string_view destName) {
+    const std::size_t baseDrive = DriveLength(baseName);
+    const std::size_t destDrive = DriveLength(destName);
+    if (baseDrive == 0 || destDrive == 0 ||
+        !SameTextIgnoringAsciiCase(baseName.substr(0, baseDrive), destName.substr(0, destDrive)))
+        return std::string(destName);
+    const std::string_view baseRest = baseName.substr(baseDrive);
+    const std::string_view destRest = destName.substr(destDrive);
+    // Without a root after the drive ("C:dir\x") a path depends on the
+    // drive's current folder, which is not known here.
+    if (!baseRest.starts_with('\\') || !destRest.starts_with('\\')) return std::string(destName);
+
+    // Kept from call to call: a playlist converts one line after another,
+    // and this way a line costs no allocation beyond its result.
+    thread_local std::vector<std::string_view> baseFolders, destFolders;
+    std::string_view baseFile, destLast;
+    if (!SplitRooted(baseRest, baseFolders, baseFile) || !IsPlainName(baseFile) ||
+        !SplitRooted(destRest, destFolders, destLast))
+        return std::string(destName);
+    // A destination whose last name is empty, "." or ".." names a folder.
+    const bool destIsFolder = destLast.empty() || destLast == "." || destLast == "..";
+    if (destIsFolder) {
+        ApplyName(destLast, destFolders);
+        destLast = {};
+    } else if (!IsPlainName(destLast)) {
+        return std::string(destName);
+    }
+
+    std::size_t common = 0;
+    while (common < baseFolders.size() && common < destFolders.size() &&
+           SameTextIgnoringAsciiCase(baseFolders[common], destFolders[common]))
+        ++common;
+
+    const std::size_t ups = baseFolders.size() - common;
+    std::string result;
+    result.reserve(3 * ups + destRest.size());
+    for (std::size_t i = 0; i < ups; ++i) result += "..\\";
+    for (std::size_t i = common; i < destFolders.size(); ++i) {
+        result += destFolders[i];
+        result += '\\';
+    }
+    result += destLast;
+    // The base's own folder: "." keeps the line from turning blank.
+    if (result.empty()) result = ".\\";
+    return result;
+}
+
+std::string ExpandFileName(std::string_view name, std::string_view currentDir) {
+    const bool hasDrive = name.size() >= 2 && name[1] == ':';
+    if (name.empty() || currentDir.empty() || hasDrive || name.starts_with('\\')) return std::string(name);
+    std::string result(currentDir);
+    if (!EndsWithBackslash(result)) result += '\\';
+    result += name;
+    return result;
+}
+
+}  // namespace fw

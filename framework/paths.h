@@ -19,12 +19,14 @@ std::string ExtractFileDir(std::string_view path);
 // the base takes no part).  When the two lie on different drives, or when the
 // result could not be made sure to name the same file as `destName`, the
 // destination is returned unchanged.  Empty names (doubled backslashes), "."
-// and ".." are resolved the way Windows resolves them.
+// and ".." are resolved the way Windows resolves them.  A result that names a
+// folder ends with "\"; the base's own folder is ".\", never an empty text.
 std::string ExtractRelativePath(std::string_view baseName, std::string_view destName);
 
 // `name` made absolute against `currentDir` when it has no drive and no
-// leading backslash; otherwise `name` unchanged.  Used for bare file names
-// given on a command line.
+// leading backslash; otherwise `name` unchanged (so is an empty `name`, or
+// any `name` when `currentDir` is empty).  Used for bare file names given on
+// a command line.
 std::string ExpandFileName(std::string_view name, std::string_view currentDir);
 
 }  // namespace fw

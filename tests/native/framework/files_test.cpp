@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "framework/files.h"
+#include "framework/memory/memory_files.h"
+#include "framework/stringlist.h"
+#include "framework/sysutils.h"
+
+namespace fw {
+namespace {
+
+TEST(Files, SetFilesInstallsAndRestores) {
+    MemoryFileSystem memory;
+    memory.Put("C:\\a.cas", "a");
+    EXPECT_EQ(&Files(), &NativeFiles());
+    EXPECT_EQ(SetFiles(&memory), &NativeFiles());
+    EXPECT_EQ(&Files(), &memory);
+    EXPECT_TRUE(FileExists("C:\\a.cas"));
+    EXPECT_TRUE(DeleteFile("C:\\a.cas"));
+    EXPECT_FALSE(memory.Exists("C:\\a.cas"));
+    EXPECT_EQ(SetFiles(nullptr), &memory);
+    EXPECT_EQ(&Files(), &NativeFiles());
+}
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class NativeFilesTest : public testing::Test {
+protected:
+    NativeFilesTest() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fw-files-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error(std::strerror(errno));
+        dir_ = pattern;
+    }
+    ~NativeFilesTest() override {
+        std::error_code ignored;
+        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ignored);
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.insert(entry.path().filename());
+        return names;
+    }
+
+    FileSystem& files_ = NativeFiles();
+    std::string dir_;
+};
+
+TEST_F(NativeFilesTest, ReplacesAndReadsEveryByte) {
+    const std::string name = "表\\曲.cas";  // 0x5C inside a Linux file name is no separator
+    const std::string contents("a\r\n\0\x95\x5C\xFF", 7);
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path(name), contents, reason)) << reason;
+    EXPECT_EQ(Slurp(Path(name)), contents);
+    ASSERT_TRUE(files_.ReplaceFile(Path(name), "second", reason)) << reason;
+    std::string read;
+    ASSERT_TRUE(files_.ReadFile(Path(name), read, reason)) << reason;
+    EXPECT_EQ(read, "second");
+    ASSERT_TRUE(files_.ReplaceFile(Path(name), "", reason)) << reason;
+    ASSERT_TRUE(files_.ReadFile(Path(name), read, reason)) << reason;
+    EXPECT_EQ(read, "");
+    EXPECT_EQ(Names(), std::set<std::string>{name});
+}
+
+TEST_F(NativeFilesTest, ReplaceKeepsPermissions) {
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "1", reason));
+    ASSERT_EQ(::chmod(Path("a").c_str(), 0640), 0);
+    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "2", reason));
+    struct stat st;
+    ASSERT_EQ(::stat(Path("a").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(NativeFilesTest, RefusedWritesLeaveTheTargetAndNoTemporaryFile) {
+    std::filesystem::create_directory(Path("folder"));
+    std::ofstream(Path("ro.ini"), std::ios::binary) << "[VISTEL]\r\nHow=1\r\n";
+    ASSERT_EQ(::chmod(Path("ro.ini").c_str(), 0444), 0);
+    struct Case {
+        std::string path;
+        int error;
+    } cases[] = {
+        {Path("ro.ini"), EACCES},
+        {Path("folder"), EISDIR},
+        {Path("missing/a.ini"), ENOENT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string reason;
+        EXPECT_FALSE(files_.ReplaceFile(c.path, "new", reason));
+        EXPECT_EQ(reason, std::strerror(c.error));
+    }
+    EXPECT_EQ(Slurp(Path("ro.ini")), "[VISTEL]\r\nHow=1\r\n");
+    EXPECT_EQ(Names(), (std::set<std::string>{"folder", "ro.ini"}));
+    EXPECT_FALSE(files_.DeleteFile(Path("ro.ini")));
+    EXPECT_TRUE(files_.FileExists(Path("ro.ini")));
+}
+
+TEST_F(NativeFilesTest, ReadFailuresGiveTheSystemsReason) {
+    std::filesystem::create_directory(Path("folder"));
+    struct Case {
+        std::string path;
+        int error;
+    } cases[] = {
+        {Path("missing"), ENOENT},
+        {Path("folder"), EISDIR},
+        {Path("missing/a"), ENOENT},
+        {Path("folder") + std::string(1, '\0') + "x", EINVAL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string contents = "kept";
+        std::string reason;
+        EXPECT_FALSE(files_.ReadFile(c.path, contents, reason));
+        EXPECT_EQ(reason, std::strerror(c.error));
+        EXPECT_EQ(contents, "kept");
+    }
+}
+
+TEST_F(NativeFilesTest, DeletesExistsAndSameFile) {
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "a", reason));
+    ASSERT_TRUE(files_.ReplaceFile(Path("b"), "a", reason));
+    ASSERT_EQ(::link(Path("a").c_str(), Path("hard").c_str()), 0);
+    std::filesystem::create_directory(Path("folder"));
+
+    EXPECT_TRUE(files_.SameFile(Path("a"), Path("hard")));
+    EXPECT_TRUE(files_.SameFile(Path("a"), dir_ + "/./folder/../a"));
+    EXPECT_FALSE(files_.SameFile(Path("a"), Path("b")));
+    EXPECT_FALSE(files_.SameFile(Path("a"), Path("missing")));
+
+    EXPECT_TRUE(files_.FileExists(Path("a")));
+    EXPECT_FALSE(files_.FileExists(Path("folder")));
+    EXPECT_FALSE(files_.FileExists(Path("missing")));
+    EXPECT_TRUE(files_.DeleteFile(Path("a")));
+    EXPECT_FALSE(files_.FileExists(Path("a")));
+    EXPECT_FALSE(files_.DeleteFile(Path("a")));
+    EXPECT_FALSE(files_.DeleteFile(Path("folder")));
+
+    EXPECT_EQ(files_.CurrentDirectory(), std::filesystem::current_path().string());
+}
+
+TEST_F(NativeFilesTest, StringListRoundTripsThroughTheDisk) {
+    TStrings list;
+    for (int i = 0; i < 1000; ++i) list.Add("C:\\表\\" + std::to_string(i) + ".mid");
+    list.SaveToFile(Path("list.cas"));
+    TStrings loaded;
+    loaded.LoadFromFile(Path("list.cas"));
+    EXPECT_EQ(loaded.Lines(), list.Lines());
+    EXPECT_EQ(Slurp(Path("list.cas")), list.Text());
+
+    EXPECT_THROW(loaded.LoadFromFile(Path("missing.cas")), EFOpenError);
+    EXPECT_EQ(loaded.Count(), 1000);
+    ASSERT_EQ(::chmod(Path("list.cas").c_str(), 0444), 0);
+    EXPECT_THROW(TStrings().SaveToFile(Path("list.cas")), EFCreateError);
+    EXPECT_EQ(Slurp(Path("list.cas")), list.Text());
+}
+
+}  // namespace
+}  // namespace fw

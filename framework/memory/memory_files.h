@@ -1,1 +1,106 @@
-// (to be written)
+// An in-memory file system that answers as Windows would, for native tests
+// of the programs' handlers.  Paths are Windows paths in code page 932
+// ("C:\Music\list.cas"): "\" and "/" separate names (a double-byte
+// character whose second byte is 0x5C is never split), ASCII letters match
+// without regard to case, empty and "." names are dropped, ".." goes up one
+// folder, and a relative path is taken from the current directory.  Folders
+// exist only when added (or made by Put); a file cannot be written into a
+// missing folder.  Failures give the Japanese texts Windows gives.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/files.h"
+
+namespace fw {
+
+class MemoryFileSystem : public FileSystem {
+public:
+    // Failure reasons, as Windows words them.
+    static const std::string kFileNotFound;     // 指定されたファイルが見つかりません。
+    static const std::string kPathNotFound;     // 指定されたパスが見つかりません。
+    static const std::string kAccessDenied;     // アクセスが拒否されました。
+    static const std::string kSharingViolation; // 別のプロセスが使用中のため、...
+    static const std::string kInvalidName;      // ファイル名、ディレクトリ名、... 構文が間違っています。
+
+    // Starts with the one folder "C:\", which is also the current directory.
+    MemoryFileSystem();
+
+    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) override;
+    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override;
+    bool DeleteFile(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    // True when both paths name one existing file or folder.
+    bool SameFile(const std::string& a, const std::string& b) override;
+    // The current directory without a final "\" (except at a drive root).
+    std::string CurrentDirectory() override;
+
+    // Test hooks.  Each throws std::invalid_argument on a path that is no
+    // valid Windows path (or, for Put and AddFolder, that names a folder
+    // where a file is wanted or the other way round).
+
+    // Creates or overwrites a file, making its folders; ignores the flags
+    // below and does not count as a ReplaceFile.
+    void Put(const std::string& path, std::string_view contents);
+    // The contents of a file, or nothing when there is no such file.
+    std::optional<std::string> Get(const std::string& path) const;
+    // True when a file or a folder of that name exists.
+    bool Exists(const std::string& path) const;
+    // Creates a folder and its parents.
+    void AddFolder(const std::string& path);
+    // Makes a relative path start from `path` (created when missing).
+    void SetCurrentDirectory(const std::string& path);
+
+    // A read-only file cannot be replaced or deleted (kAccessDenied).  A
+    // locked file (held open by another program) cannot be read, replaced
+    // or deleted (kSharingViolation).  The flags belong to the path: they
+    // stay when the file is missing or is replaced by Put.
+    void SetReadOnly(const std::string& path, bool readOnly);
+    void SetLocked(const std::string& path, bool locked);
+
+    // The number of ReplaceFile calls that succeeded.
+    int ReplaceCount() const { return replaceCount_; }
+    // Makes the next `count` ReplaceFile calls fail with `reason`, touching nothing.
+    void FailNextReplaces(int count, std::string reason = kAccessDenied);
+
+    // The full path of every file, in the spelling it was created with,
+    // ordered without regard to case.
+    std::vector<std::string> FilePaths() const;
+
+    // The full path `path` names ("c:\A\..\b" -> "C:\b"), or nothing when it
+    // is no valid path.
+    std::optional<std::string> FullPath(const std::string& path) const;
+
+private:
+    struct File {
+        std::string path;
+        std::string contents;
+    };
+
+    // Full path and its case-folded key; nothing for an invalid path.
+    struct Name {
+        std::string full;
+        std::string key;
+        std::string parentKey;  // empty for a root
+    };
+    std::optional<Name> Resolve(const std::string& path) const;
+    Name Require(const std::string& path) const;
+    bool FolderExists(const std::string& key) const { return folders_.count(key) != 0; }
+    void MakeFolders(const Name& name);
+
+    std::map<std::string, File> files_;          // by key
+    std::map<std::string, std::string> folders_; // key -> full path
+    std::set<std::string> readOnly_;
+    std::set<std::string> locked_;
+    std::string currentDirectory_;
+    int replaceCount_ = 0;
+    int failReplaces_ = 0;
+    std::string failReason_;
+};
+
+}  // namespace fw

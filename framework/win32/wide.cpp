@@ -1,5 +1,7 @@
 #include "framework/win32/wide.h"
 
+#include <utility>
+
 #include "framework/win32/win32.h"
 
 namespace fw::win32 {
@@ -10,6 +12,21 @@ std::wstring Widen(std::string_view text) {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
+}
+
+bool TryWiden(std::string_view text, std::wstring& wide) {
+    if (text.empty()) {
+        wide.clear();
+        return true;
+    }
+    int size = static_cast<int>(text.size());
+    int length = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length <= 0) return false;
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    if (MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text.data(), size, result.data(), length) != length)
+        return false;
+    wide = std::move(result);
+    return true;
 }
 
 std::string Narrow(std::wstring_view text, bool* lossless) {

@@ -11,6 +11,11 @@ namespace fw::win32 {
 constexpr unsigned kCodePage = 932;
 
 std::wstring Widen(std::string_view text);
+// Widen that refuses text which is not valid code page 932 (a lead byte
+// without its trail byte, an unmapped pair): returns false and leaves
+// `wide` as it was.  Paths are converted this way, so that a broken name
+// never reaches the file system as some other, existing name.
+bool TryWiden(std::string_view text, std::wstring& wide);
 // `lossless` (when given) is cleared when some character has no code page
 // 932 form and was replaced.
 std::string Narrow(std::wstring_view text, bool* lossless = nullptr);

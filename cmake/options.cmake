@@ -27,8 +27,12 @@ if(WIN32)
   target_link_options(sorbel_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
 
+# Version numbers for the programs' resource scripts.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${CMAKE_BINARY_DIR}/generated/version.rc.h)
+
 # sorbel_gui_executable(<name> <sources>...): a Windows GUI program.
 function(sorbel_gui_executable name)
   add_executable(${name} WIN32 ${ARGN})
   target_link_options(${name} PRIVATE -mwindows -municode)
+  target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
 endfunction()

@@ -1,1 +1,121 @@
-// (to be written)
+#include "Main.h"
+
+#include "framework/files.h"
+#include "framework/gui/system.h"
+#include "framework/paths.h"
+#include "framework/text.h"
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+const char kErrorCaption[] = "Tovakinエラー";
+const unsigned kErrorStyle = MB_OK | MB_ICONERROR;
+
+bool IsDrivePath(const std::string& line) { return line.size() >= 3 && line[1] == ':' && line[2] == '\\'; }
+
+}  // namespace
+
+TMainForm::TMainForm(TComponent* Owner) : TForm(Owner, MainDesign) {}
+
+void TMainForm::ConvertLines() {
+    const std::string output = EdOutput->Text() + ExtractFileName(EdCasFile->Text());
+    TStrings& lines = *LbCas->Items();
+    for (int i = 0; i < lines.Count(); ++i)
+        if (IsDrivePath(lines[i])) lines[i] = ExtractRelativePath(output, lines[i]);
+}
+
+void TMainForm::ShowOpenError() {
+    Application->MessageBox(
+        "変換元カセットファイルを開けません。ファイルが移動しているか、削除された可能性があります。\n" +
+            EdCasFile->Text(),
+        kErrorCaption, kErrorStyle);
+}
+
+// Command-line run: every cassette named is converted in place, relative to
+// its own folder; then one completion message, and the program ends.
+void TMainForm::FormCreate(TObject*) {
+    if (ParamCount() < 1) return;
+    for (int i = 1; i <= ParamCount(); ++i) {
+        std::string argument = ParamStr(i);
+        if (argument.empty()) continue;
+        // A name without a folder is a file of the current folder.
+        argument = ExpandFileName(argument, Files().CurrentDirectory());
+        EdCasFile->SetText(argument);
+        EdOutput->SetText(ExtractFileDir(argument) + "\\");
+        try {
+            LbCas->Items()->LoadFromFile(EdCasFile->Text());
+        } catch (...) {
+            ShowOpenError();
+            continue;
+        }
+        ConvertLines();
+        try {
+            LbCas->Items()->SaveToFile(EdOutput->Text() + ExtractFileName(EdCasFile->Text()));
+        } catch (const std::exception& error) {
+            // The cassette on disk is as it was; the run goes on.
+            Application->MessageBox(error.what(), kErrorCaption, kErrorStyle);
+        }
+    }
+    ShowMessage("変換完了");
+    Application->Terminate();
+}
+
+// Interactive run.  The converted cassette is written before anything is
+// deleted, and the source goes only when that write succeeded and the source
+// is not the file just written, so a cassette is never lost.
+void TMainForm::BtChangeClick(TObject*) {
+    if (EdCasFile->Text().empty() || EdOutput->Text().empty()) {
+        Application->MessageBox("情報を正しく入力してください。", kErrorCaption, kErrorStyle);
+        return;
+    }
+    const std::string source = EdCasFile->Text();
+    try {
+        LbCas->Items()->LoadFromFile(source);
+    } catch (...) {
+        ShowOpenError();
+        return;
+    }
+    if (!EndsWithBackslash(EdOutput->Text())) EdOutput->SetText(EdOutput->Text() + "\\");
+    ConvertLines();
+    const std::string output = EdOutput->Text() + ExtractFileName(source);
+    // A failed write throws: the application reports it and nothing is deleted.
+    LbCas->Items()->SaveToFile(output);
+    if (ChDelete->Checked() && !Files().SameFile(source, output)) DeleteFile(source);
+    ShowMessage("変換完了");
+}
+
+void TMainForm::ChooseSource(const std::string& FileName) {
+    EdCasFile->SetText(FileName);
+    EdOutput->SetText(ExtractFileDir(FileName) + "\\");
+}
+
+void TMainForm::BtRefClick(TObject*) {
+    if (OpenDialog->Execute()) ChooseSource(OpenDialog->FileName());
+}
+
+// A cassette dropped onto the window is taken as if chosen with the first
+// browse button.
+void TMainForm::FormDropFiles(TObject*, const std::vector<std::string>& FileNames) {
+    if (!FileNames.empty()) ChooseSource(FileNames.front());
+}
+
+void TMainForm::Button1Click(TObject*) {
+    char displayName[MAX_PATH] = {};
+    char path[MAX_PATH] = {};
+    TBrowseInfo request{};
+    request.hwndOwner = Handle();
+    request.pidlRoot = nullptr;
+    request.pszDisplayName = displayName;
+    request.lpszTitle = "出力先フォルダを選択してください";
+    request.ulFlags = BIF_RETURNONLYFSDIRS;
+    request.lpfn = nullptr;
+    PItemIDList folder = SHBrowseForFolder(&request);
+    if (!folder) return;
+    bool found = SHGetPathFromIDList(folder, path);
+    CoTaskMemFree(folder);
+    // A confirmed folder without a file-system path leaves the field as it was.
+    if (!found) return;
+    EdOutput->SetText(path);
+    EdOutput->SetText(EdOutput->Text() + "\\");
+}

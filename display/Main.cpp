@@ -1,1 +1,220 @@
-// (to be written)
+#include "Main.h"
+
+#include <cstdint>
+#include <string>
+
+#include "framework/gui/system.h"
+#include "framework/paths.h"
+#include "framework/sysutils.h"
+#include "framework/text.h"
+
+TMainForm* MainForm = nullptr;
+
+std::int32_t ColorIndex = 13;
+bool DragLatch = false;
+bool HowLatch = false;
+bool ColorLatch = false;
+std::int32_t LastCursorX = 0;
+std::int32_t LastCursorY = 0;
+
+namespace {
+
+const char kSection[] = "VISTEL";
+
+// The play modes in the order a click steps through them; the index is the
+// value of How.
+const char* const kModeTexts[] = {"連続再生", "１曲リピート", "１曲停止"};
+
+// Font colour of every label, by scheme number.
+const TColor kSchemes[18] = {
+    clAqua, clBlack, clBlue,  clGray,   clFuchsia, clGray, clGreen, clLime,  clSilver,
+    clMaroon, clNavy, clOlive, clPurple, clRed,     clSilver, clTeal, clWhite, clYellow,
+};
+
+// 32-bit steps that wrap instead of overflowing.
+std::int32_t WrappingAdd(std::int32_t value, std::int32_t step) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(step));
+}
+
+// The left button, asked afresh each time: down while the sign bit is set.
+bool ButtonDown() { return GetAsyncKeyState(VK_LBUTTON) < 0; }
+
+// Every edge belongs to the rectangle.
+bool Inside(const TPoint& p, int left, int top, int width, int height) {
+    return p.x >= left && p.x <= left + width && p.y >= top && p.y <= top + height;
+}
+
+bool SetIfDifferent(TLabel* label, const std::string& text) {
+    if (label->Caption() == text) return false;
+    label->SetCaption(text);
+    return true;
+}
+
+// Switches the timer back on when the cycle ends, however it ends.
+class TimerPause {
+public:
+    explicit TimerPause(TTimer* timer) : timer_(timer) { timer_->SetEnabled(false); }
+    ~TimerPause() { timer_->SetEnabled(true); }
+    TimerPause(const TimerPause&) = delete;
+    TimerPause& operator=(const TimerPause&) = delete;
+
+private:
+    TTimer* timer_;
+};
+
+}  // namespace
+
+TMainForm::TMainForm(TComponent* Owner) : TForm(Owner, MainDesign) {}
+
+TMainForm::~TMainForm() = default;
+
+std::unique_ptr<TIniFile> TMainForm::OpenSettings() {
+    std::string folder = ExtractFileDir(Application->ExeName());
+    if (!EndsWithBackslash(folder)) folder += "\\";
+    return std::make_unique<TIniFile>(folder + "Sorbel.ini");
+}
+
+void TMainForm::FormCreate(TObject*) {
+    ColorIndex = OpenSettings()->ReadInteger(kSection, "ColorNum", 13);
+    // One step back, so that the step forward applies the saved scheme.
+    ColorIndex = WrappingAdd(ColorIndex, -1);
+    NextColorScheme();
+    Application->Restore();
+    CaptureScreen(false);
+}
+
+void TMainForm::FormCloseQuery(TObject*, bool&) {
+    // A write the file system refuses changes nothing: the scheme is lost.
+    OpenSettings()->WriteInteger(kSection, "ColorNum", ColorIndex);
+}
+
+void TMainForm::FormDestroy(TObject*) { ScreenBitmap.reset(); }
+
+void TMainForm::TimerTimer(TObject*) {
+    TimerPause pause(Timer);
+    std::unique_ptr<TIniFile> settings = OpenSettings();
+
+    // The cycle goes on to the end even when the player wants no display.
+    if (!settings->ReadBool(kSection, "Visible", false)) Close();
+
+    std::string casFile = ExtractFileName(settings->ReadString(kSection, "CasFile", "新規カセット"));
+    std::string playSong = settings->ReadString(kSection, "PlaySong", "停止");
+    std::string total = settings->ReadString(kSection, "Total", "00:00");
+    std::string current = settings->ReadString(kSection, "Current", "00:00");
+    std::int32_t playingIndex = settings->ReadInteger(kSection, "PlayingIndex", 0);
+    std::int32_t count = settings->ReadInteger(kSection, "Count", 0);
+    std::string path = casFile + " 再生" + IntToStr(playingIndex) + "/" + IntToStr(count) + "全";
+    std::int32_t how = settings->ReadInteger(kSection, "How", 0);
+
+    bool changed = false;
+    // While a click on the mode label is held, its new text stays up.
+    if (!HowLatch && how >= 0 && how <= 2) changed |= SetIfDifferent(LaHow, kModeTexts[how]);
+    changed |= SetIfDifferent(LaPath, path);
+    changed |= SetIfDifferent(LaTotal, total);
+    changed |= SetIfDifferent(LaCurrent, current);
+    changed |= SetIfDifferent(LaStatusBar, playSong);
+
+    std::string device = "停止";
+    if (settings->ReadBool(kSection, "Play", false)) device = "再生";
+    if (settings->ReadBool(kSection, "Stop", false)) device = "一時停止";
+    changed |= SetIfDifferent(LaDevice, device);
+
+    if (changed) Repaint();
+    HandlePointer(*settings);
+}
+
+void TMainForm::HandlePointer(TIniFile& Settings) {
+    TPoint p;
+    if (!GetCursorPos(&p)) p = {0, 0};
+    const int left = Left();
+    const int top = Top();
+
+    if (Inside(p, left + LaHow->Left(), top + LaHow->Top(), LaHow->Width(), LaHow->Height()) && ButtonDown() &&
+        !HowLatch) {
+        StepMode(Settings);
+        HowLatch = true;
+    } else if (Inside(p, left + LaColor->Left(), top + LaColor->Top(), LaColor->Width(), LaColor->Height()) &&
+               ButtonDown() && !ColorLatch) {
+        ColorLatch = true;
+        NextColorScheme();
+    } else if (Inside(p, left, top, Width(), Height()) && ButtonDown() && !DragLatch) {
+        DragLatch = true;
+        LastCursorX = p.x;
+        LastCursorY = p.y;
+        CaptureScreen(true);
+    }
+
+    if (!ButtonDown() && (DragLatch || HowLatch || ColorLatch)) {
+        DragLatch = false;
+        HowLatch = false;
+        ColorLatch = false;
+    }
+
+    if (DragLatch && (p.x != LastCursorX || p.y != LastCursorY)) {
+        SetLeft(Left() + (p.x - LastCursorX));
+        SetTop(Top() + (p.y - LastCursorY));
+        LastCursorX = p.x;
+        LastCursorY = p.y;
+    }
+}
+
+// The step goes by the text the label shows, not by the How just read.
+void TMainForm::StepMode(TIniFile& Settings) {
+    const std::string shown = LaHow->Caption();
+    for (int mode = 0; mode < 3; ++mode) {
+        if (shown != kModeTexts[mode]) continue;
+        int next = (mode + 1) % 3;
+        LaHow->SetCaption(kModeTexts[next]);
+        Settings.WriteInteger(kSection, "How", next);
+        return;
+    }
+}
+
+void TMainForm::NextColorScheme() {
+    ColorIndex = WrappingAdd(ColorIndex, 1);
+    if (static_cast<std::uint32_t>(ColorIndex) > 17) ColorIndex = 0;
+    const TColor color = kSchemes[ColorIndex];
+    for (TLabel* label : {LaPath, LaStatusBar, LaCurrent, Label3, LaTotal, LaColor, LaHow, LaDevice})
+        label->Font()->SetColor(color);
+}
+
+void TMainForm::CaptureScreen(bool DragStart) {
+    if (DragStart) ShowWindow(Handle(), SW_HIDE);
+    ScreenBitmap.reset();  // one snapshot at a time
+    ScreenBitmap = std::make_unique<TBitmap>();
+    ScreenBitmap->SetWidth(Screen->Width());
+    ScreenBitmap->SetHeight(Screen->Height());
+    {
+        TScreenCanvas screen;
+        TRect whole = Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height());
+        ScreenBitmap->Canvas()->CopyRect(whole, screen, whole);
+    }
+    if (DragStart) ShowWindow(Handle(), SW_SHOWDEFAULT);
+}
+
+void TMainForm::Dispatch(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_MOVE:
+        Invalidate();
+        break;
+    case WM_ERASEBKGND:
+        EraseBackground();
+        Message.Result = 1;
+        break;
+    default:
+        TForm::Dispatch(Message);
+    }
+}
+
+// The part of the snapshot that lies under the window, so that only the
+// text seems to float on the desktop.
+void TMainForm::EraseBackground() {
+    TRect client = ClientRect();
+    TPoint origin = ClientOrigin();
+    TRect source = Bounds(origin.x, origin.y, client.Width(), client.Height());
+    if (ScreenBitmap) {
+        Canvas()->CopyRect(client, *ScreenBitmap->Canvas(), source);
+    } else {
+        Canvas()->FillRect(client, clBlack);
+    }
+}

@@ -1,1 +1,213 @@
-// (to be written)
+#include "framework/gui/forms.h"
+
+#include <algorithm>
+
+#include "framework/cmdline.h"
+#include "framework/gui/platform.h"
+
+namespace fw {
+
+TApplication* Application = nullptr;
+
+// --- TForm -------------------------------------------------------------------
+
+TForm::TForm(TComponent* owner, const TFormDesign& design)
+    : TComponent(owner), design_(design), caption_(design.Caption), color_(design.Color) {
+    SetName(design.Name);
+    font_.SetName(design.Font.Name);
+    font_.SetHeight(design.Font.Height);
+    font_.SetCharset(design.Font.Charset);
+    font_.SetColor(design.Font.Color);
+    font_.SetStyle(design.Font.Style);
+    handle_ = CurrentPlatform().CreateFormWindow(*this);
+    canvas_ = TCanvas(TSurface{TSurface::Window, handle_});
+    for (const TControlDesign& control : design.Controls) CreateComponent(control);
+    if (design.OnCreate) OnCreate = [this, f = design.OnCreate](TObject* s) { f(*this, s); };
+    if (design.OnDestroy) OnDestroy = [this, f = design.OnDestroy](TObject* s) { f(*this, s); };
+    if (design.OnCloseQuery)
+        OnCloseQuery = [this, f = design.OnCloseQuery](TObject* s, bool& canClose) { f(*this, s, canClose); };
+    if (design.OnDropFiles)
+        OnDropFiles = [this, f = design.OnDropFiles](TObject* s, const std::vector<std::string>& files) {
+            f(*this, s, files);
+        };
+}
+
+TForm::~TForm() {
+    // Controls go first, while the window they live in still exists.
+    controls_.clear();
+    DestroyComponents();
+    if (handle_) CurrentPlatform().DestroyWindow(handle_);
+}
+
+void TForm::CreateComponent(const TControlDesign& design) {
+    TControl* control = nullptr;
+    switch (design.Kind) {
+    case TControlKind::Label: control = new TLabel(*this, design); break;
+    case TControlKind::Edit: control = new TEdit(*this, design); break;
+    case TControlKind::Button: control = new TButton(*this, design); break;
+    case TControlKind::BitBtn: control = new TBitBtn(*this, design); break;
+    case TControlKind::CheckBox: control = new TCheckBox(*this, design); break;
+    case TControlKind::ListBox: new TListBox(*this, design); return;
+    case TControlKind::OpenDialog: new TOpenDialog(*this, design); return;
+    case TControlKind::Timer: {
+        auto* timer = new TTimer(*this, design);
+        if (design.OnClick) timer->OnTimer = [this, f = design.OnClick](TObject* s) { f(*this, s); };
+        return;
+    }
+    }
+    if (design.OnClick) control->OnClick = [this, f = design.OnClick](TObject* s) { f(*this, s); };
+    controls_.push_back(control);
+}
+
+void TForm::Dispatch(TMessage& message) { DefaultHandler(message); }
+
+void TForm::DefaultHandler(TMessage& message) {
+    if (message.Msg == WM_ERASEBKGND) {
+        canvas_.FillRect(ClientRect(), color_);
+        message.Result = 1;
+        return;
+    }
+    message.Result = CurrentPlatform().DefaultHandler(*this, message);
+}
+
+int TForm::Left() const { return CurrentPlatform().WindowRect(handle_).Left; }
+int TForm::Top() const { return CurrentPlatform().WindowRect(handle_).Top; }
+int TForm::Width() const { return CurrentPlatform().WindowRect(handle_).Width(); }
+int TForm::Height() const { return CurrentPlatform().WindowRect(handle_).Height(); }
+
+void TForm::SetLeft(int left) {
+    TRect r = CurrentPlatform().WindowRect(handle_);
+    if (r.Left != left) CurrentPlatform().SetWindowRect(handle_, Bounds(left, r.Top, r.Width(), r.Height()));
+}
+
+void TForm::SetTop(int top) {
+    TRect r = CurrentPlatform().WindowRect(handle_);
+    if (r.Top != top) CurrentPlatform().SetWindowRect(handle_, Bounds(r.Left, top, r.Width(), r.Height()));
+}
+
+TRect TForm::ClientRect() const { return CurrentPlatform().ClientRect(handle_); }
+TPoint TForm::ClientOrigin() const { return CurrentPlatform().ClientOrigin(handle_); }
+
+bool TForm::Visible() const { return CurrentPlatform().IsWindowVisible(handle_); }
+void TForm::Show() { CurrentPlatform().ShowWindow(handle_, SW_SHOW); }
+void TForm::Hide() { CurrentPlatform().ShowWindow(handle_, SW_HIDE); }
+
+bool TForm::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TForm::Close() {
+    if (!CloseQuery()) return;
+    if (Application && Application->MainForm() == this) {
+        Application->Terminate();
+    } else {
+        Hide();
+    }
+}
+
+void TForm::Invalidate() { CurrentPlatform().InvalidateWindow(handle_); }
+
+void TForm::Repaint() {
+    Platform& platform = CurrentPlatform();
+    platform.InvalidateWindow(handle_);
+    platform.UpdateWindow(handle_);
+}
+
+TButton* TForm::DefaultButton() const {
+    for (TControl* control : controls_)
+        if (auto* button = dynamic_cast<TButton*>(control); button && button->Default()) return button;
+    return nullptr;
+}
+
+void TForm::PressDefaultButton() {
+    if (TButton* button = DefaultButton()) button->Click();
+}
+
+void TForm::DropFiles(const std::vector<std::string>& files) {
+    if (OnDropFiles) Application->Guard([&] { OnDropFiles(this, files); });
+}
+
+void TForm::AfterConstruction() {
+    // An exception in the creation handler is reported and the form lives on.
+    if (OnCreate) Application->Guard([&] { OnCreate(this); });
+}
+
+void TForm::BeforeDestruction() {
+    if (destroying_) return;
+    destroying_ = true;
+    if (OnDestroy) Application->Guard([&] { OnDestroy(this); });
+}
+
+// --- TApplication ------------------------------------------------------------
+
+TApplication::TApplication() : TComponent(nullptr) { Application = this; }
+
+TApplication::~TApplication() {
+    // Forms learn of their end (OnDestroy) while everything still exists.
+    for (int i = ComponentCount() - 1; i >= 0; --i)
+        if (auto* form = dynamic_cast<TForm*>(Components(i))) form->BeforeDestruction();
+    DestroyComponents();
+    if (Application == this) Application = nullptr;
+}
+
+void TApplication::Run() {
+    if (terminated_) return;
+    if (mainForm_ && showMainForm_) mainForm_->Show();
+    CurrentPlatform().Run(*this);
+}
+
+void TApplication::Terminate() {
+    terminated_ = true;
+    CurrentPlatform().Terminate();
+}
+
+void TApplication::Restore() { CurrentPlatform().RestoreApplication(); }
+
+std::string TApplication::ExeName() const { return CurrentPlatform().ExeName(); }
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    THandle owner = mainForm_ && mainForm_->Visible() ? mainForm_->Handle() : 0;
+    return CurrentPlatform().MessageBox(owner, text, caption, flags);
+}
+
+void TApplication::ShowException(const std::exception& error) {
+    MessageBox(error.what(), title_, MB_OK | MB_ICONERROR);
+}
+
+void TApplication::ReportSafely(const std::exception& error) noexcept {
+    try {
+        ShowException(error);
+    } catch (...) {
+        // Nothing is left to report with; the program goes on.
+    }
+}
+
+void TApplication::HandleException() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        ReportSafely(error);
+    } catch (...) {
+        ReportSafely(Exception("不明なエラーが発生しました。"));
+    }
+}
+
+void ShowMessage(const std::string& message) {
+    Application->MessageBox(message, Application->Title(), MB_OK);
+}
+
+int ParamCount() {
+    auto count = static_cast<int>(SplitCommandLine(CurrentPlatform().CommandLine()).size()) - 1;
+    return count > 0 ? count : 0;
+}
+
+std::string ParamStr(int index) {
+    std::vector<std::string> arguments = SplitCommandLine(CurrentPlatform().CommandLine());
+    if (index < 0 || static_cast<std::size_t>(index) >= arguments.size()) return {};
+    if (index == 0) return CurrentPlatform().ExeName();
+    return arguments[static_cast<std::size_t>(index)];
+}
+
+}  // namespace fw

@@ -149,6 +149,8 @@ public:
     }
 
 private:
+    void ReportSafely(const std::exception& error) noexcept;
+
     std::string title_;
     bool showMainForm_ = true;
     bool terminated_ = false;

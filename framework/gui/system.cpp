@@ -1,1 +1,21 @@
-// (to be written)
+#include "framework/gui/system.h"
+
+#include "framework/gui/platform.h"
+
+namespace fw {
+
+bool GetCursorPos(TPoint* position) { return CurrentPlatform().GetCursorPos(*position); }
+
+short GetAsyncKeyState(int key) { return CurrentPlatform().GetAsyncKeyState(key); }
+
+void ShowWindow(THandle window, int command) { CurrentPlatform().ShowWindow(window, command); }
+
+PItemIDList SHBrowseForFolder(TBrowseInfo* request) { return CurrentPlatform().BrowseForFolder(*request); }
+
+bool SHGetPathFromIDList(PItemIDList list, char* path) { return CurrentPlatform().PathFromIdList(list, path); }
+
+void CoTaskMemFree(void* memory) {
+    if (memory) CurrentPlatform().FreeIdList(memory);
+}
+
+}  // namespace fw

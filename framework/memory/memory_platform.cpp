@@ -1,1 +1,313 @@
-// (to be written)
+#include "framework/memory/memory_platform.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/gui/forms.h"
+#include "framework/gui/system.h"
+#include "framework/sysutils.h"
+#include "framework/text.h"
+
+namespace fw {
+
+MemoryPlatform::MemoryPlatform() : previous_(InstallPlatform(this)) {}
+
+MemoryPlatform::~MemoryPlatform() { InstallPlatform(previous_); }
+
+void MemoryPlatform::SetArguments(const std::vector<std::string>& arguments) {
+    commandLine = "\"" + exeName + "\"";
+    for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
+}
+
+MemoryPlatform::Window& MemoryPlatform::WindowOf(THandle handle) {
+    auto found = windows_.find(handle);
+    if (found == windows_.end()) throw Exception("no window " + IntToStr(static_cast<std::int64_t>(handle)));
+    return found->second;
+}
+
+// --- Message loop and clock ------------------------------------------------------
+
+void MemoryPlatform::Run(TApplication& application) {
+    while (!application.Terminated()) {
+        ProcessPaints();
+        if (onIdle) onIdle();
+        if (application.Terminated()) break;
+        if (timers_.empty()) {
+            if (!onIdle) return;
+            ++now_;
+        } else {
+            long long next = std::min_element(timers_.begin(), timers_.end(), [](auto& a, auto& b) {
+                                 return a.second < b.second;
+                             })->second;
+            Advance(std::max(next - now_, 0LL));
+        }
+        if (now_ > runLimitMs) return;
+    }
+}
+
+void MemoryPlatform::Advance(long long milliseconds) {
+    const long long end = now_ + milliseconds;
+    for (;;) {
+        ProcessPaints();
+        auto due = std::min_element(timers_.begin(), timers_.end(),
+                                    [](auto& a, auto& b) { return a.second < b.second; });
+        if (due == timers_.end() || due->second > end) break;
+        now_ = due->second;
+        TTimer* timer = due->first;
+        due->second = now_ + timer->Interval();
+        timer->Tick();
+    }
+    now_ = end;
+    ProcessPaints();
+}
+
+void MemoryPlatform::ProcessPaints() {
+    for (auto& [handle, window] : windows_)
+        if (window.form && window.visible && window.invalid) Paint(handle);
+}
+
+void MemoryPlatform::Paint(THandle handle) {
+    Window& window = WindowOf(handle);
+    window.invalid = false;
+    ++window.paints;
+    TMessage message{WM_ERASEBKGND, 0, 0, 0};
+    window.form->Dispatch(message);
+}
+
+// --- Windows ---------------------------------------------------------------------
+
+THandle MemoryPlatform::CreateFormWindow(TForm& form) {
+    const TFormDesign& design = form.Design();
+    THandle handle = nextHandle_++;
+    Window& window = windows_[handle];
+    window.form = &form;
+    window.text = design.Caption;
+    int frame = design.BorderStyle == bsNone ? 0 : kFrame;
+    int caption = design.BorderStyle == bsNone ? 0 : kCaption;
+    TPoint at = design.Position == poDefault ? TPoint{100, 100} : TPoint{design.Left, design.Top};
+    window.rect = Bounds(at.x, at.y, design.ClientWidth + 2 * frame, design.ClientHeight + 2 * frame + caption);
+    window.client = Bounds(frame, frame + caption, design.ClientWidth, design.ClientHeight);
+    window.surface = TPixels(design.ClientWidth, design.ClientHeight, 0xDEADBE);
+    return handle;
+}
+
+THandle MemoryPlatform::CreateControlWindow(TControl& control) {
+    THandle handle = nextHandle_++;
+    Window& window = windows_[handle];
+    window.control = &control;
+    window.parent = control.Form().Handle();
+    window.text = control.Caption();
+    window.rect = Bounds(control.Left(), control.Top(), control.Width(), control.Height());
+    window.client = Bounds(0, 0, control.Width(), control.Height());
+    window.visible = control.Visible();
+    return handle;
+}
+
+void MemoryPlatform::DestroyWindow(THandle window) { windows_.erase(window); }
+
+void MemoryPlatform::SetWindowText(THandle handle, const std::string& text) {
+    Window& window = WindowOf(handle);
+    window.text = text;
+    ++window.textChanges;
+}
+
+std::string MemoryPlatform::GetWindowText(THandle handle) { return WindowOf(handle).text; }
+
+TRect MemoryPlatform::WindowRect(THandle handle) { return WindowOf(handle).rect; }
+
+void MemoryPlatform::SetWindowRect(THandle handle, const TRect& rect) {
+    Window& window = WindowOf(handle);
+    TRect before = window.rect;
+    window.rect = rect;
+    if (!window.form) {
+        window.client = Bounds(0, 0, rect.Width(), rect.Height());
+        return;
+    }
+    if (rect.Left != before.Left || rect.Top != before.Top) {
+        window.moves.push_back({rect.Left, rect.Top});
+        // As on Windows, the move is reported to the window at once.
+        TMessage message{WM_MOVE, 0, 0, 0};
+        window.form->Dispatch(message);
+    }
+}
+
+TRect MemoryPlatform::ClientRect(THandle handle) {
+    const Window& window = WindowOf(handle);
+    return Bounds(0, 0, window.client.Width(), window.client.Height());
+}
+
+TPoint MemoryPlatform::ClientOrigin(THandle handle) {
+    const Window& window = WindowOf(handle);
+    return {window.rect.Left + window.client.Left, window.rect.Top + window.client.Top};
+}
+
+void MemoryPlatform::ShowWindow(THandle handle, int command) {
+    Window& window = WindowOf(handle);
+    window.showCommands.push_back(command);
+    bool show = command != SW_HIDE;
+    if (show && !window.visible) window.invalid = true;
+    window.visible = show;
+}
+
+bool MemoryPlatform::IsWindowVisible(THandle handle) { return WindowOf(handle).visible; }
+
+void MemoryPlatform::InvalidateWindow(THandle handle) {
+    Window& window = WindowOf(handle);
+    window.invalid = true;
+    ++window.invalidations;
+}
+
+void MemoryPlatform::UpdateWindow(THandle handle) {
+    Window& window = WindowOf(handle);
+    if (window.form && window.visible && window.invalid) Paint(handle);
+}
+
+void MemoryPlatform::FontChanged(TControl& control) { ++WindowOf(control.Handle()).fontChanges; }
+
+// Text is measured as a monospaced font would be: a single-byte character is
+// half as wide as the character height, a double-byte character as wide.
+TSize MemoryPlatform::TextExtent(const TFont& font, const std::string& text) {
+    int height = std::abs(font.Height());
+    int width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = CharLength(text, i);
+        width += length == 2 ? height : (height + 1) / 2;
+        i += length;
+    }
+    return {width, height};
+}
+
+bool MemoryPlatform::IsChecked(THandle handle) { return WindowOf(handle).checked; }
+void MemoryPlatform::SetChecked(THandle handle, bool checked) { WindowOf(handle).checked = checked; }
+
+std::intptr_t MemoryPlatform::DefaultHandler(TForm&, TMessage&) { return 0; }
+
+// --- Timers and pointer --------------------------------------------------------------
+
+void MemoryPlatform::StartTimer(TTimer& timer) { timers_[&timer] = now_ + timer.Interval(); }
+void MemoryPlatform::StopTimer(TTimer& timer) { timers_.erase(&timer); }
+
+bool MemoryPlatform::GetCursorPos(TPoint& position) {
+    if (!cursorAvailable) return false;
+    position = cursor;
+    return true;
+}
+
+short MemoryPlatform::GetAsyncKeyState(int key) {
+    ++keyStateQueries;
+    return key == VK_LBUTTON && leftButton ? static_cast<short>(0x8000) : 0;
+}
+
+// --- Drawing -----------------------------------------------------------------------
+
+namespace {
+constexpr THandle kScreenDC = 0x5C4EE2;
+}
+
+THandle MemoryPlatform::GetScreenDC() {
+    ++screenDCsOutstanding;
+    return kScreenDC;
+}
+
+void MemoryPlatform::ReleaseScreenDC(THandle dc) {
+    if (dc == kScreenDC) --screenDCsOutstanding;
+}
+
+THandle MemoryPlatform::CreateBitmap(int width, int height) {
+    THandle handle = nextHandle_++;
+    bitmaps_[handle] = TPixels(width, height, 0xBADBAD);
+    ++bitmapsAlive;
+    return handle;
+}
+
+void MemoryPlatform::DeleteBitmap(THandle bitmap) {
+    if (bitmaps_.erase(bitmap)) --bitmapsAlive;
+}
+
+TPixels* MemoryPlatform::Pixels(const TSurface& surface) {
+    switch (surface.kind) {
+    case TSurface::Window: return &WindowOf(surface.handle).surface;
+    case TSurface::Bitmap: {
+        auto found = bitmaps_.find(surface.handle);
+        return found == bitmaps_.end() ? nullptr : &found->second;
+    }
+    case TSurface::Screen: return surface.handle == kScreenDC && screenDCsOutstanding > 0 ? &screen : nullptr;
+    case TSurface::None: break;
+    }
+    return nullptr;
+}
+
+TSize MemoryPlatform::SurfaceSize(const TSurface& surface) {
+    const TPixels* pixels = Pixels(surface);
+    return pixels ? TSize{pixels->width, pixels->height} : TSize{};
+}
+
+void MemoryPlatform::CopyRect(const TSurface& dest, const TRect& destRect, const TSurface& source,
+                              const TRect& sourceRect) {
+    TPixels* to = Pixels(dest);
+    const TPixels* from = Pixels(source);
+    if (!to || !from) return;
+    for (int y = 0; y < destRect.Height() && y < sourceRect.Height(); ++y)
+        for (int x = 0; x < destRect.Width() && x < sourceRect.Width(); ++x) {
+            int sx = sourceRect.Left + x, sy = sourceRect.Top + y;
+            int dx = destRect.Left + x, dy = destRect.Top + y;
+            if (from->Contains(sx, sy) && to->Contains(dx, dy)) to->At(dx, dy) = from->At(sx, sy);
+        }
+}
+
+void MemoryPlatform::FillRect(const TSurface& dest, const TRect& rect, TColor color) {
+    TPixels* to = Pixels(dest);
+    if (!to) return;
+    for (int y = std::max(rect.Top, 0); y < std::min(rect.Bottom, to->height); ++y)
+        for (int x = std::max(rect.Left, 0); x < std::min(rect.Right, to->width); ++x) to->At(x, y) = color;
+}
+
+// --- Dialogs -----------------------------------------------------------------------------
+
+int MemoryPlatform::MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                               unsigned flags) {
+    messageBoxes.push_back({owner, text, caption, flags});
+    if (onMessageBox) onMessageBox(messageBoxes.back());
+    if (messageBoxAnswers.empty()) return IDOK;
+    int answer = messageBoxAnswers.front();
+    messageBoxAnswers.pop_front();
+    return answer;
+}
+
+bool MemoryPlatform::ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) {
+    openDialogs.push_back({owner, filter});
+    if (openDialogAnswers.empty()) return false;
+    std::optional<std::string> answer = openDialogAnswers.front();
+    openDialogAnswers.pop_front();
+    if (!answer) return false;
+    fileName = *answer;
+    return true;
+}
+
+void* MemoryPlatform::BrowseForFolder(const TBrowseInfo& request) {
+    bool zeroed = request.pszDisplayName &&
+                  std::all_of(request.pszDisplayName, request.pszDisplayName + MAX_PATH, [](char c) { return c == 0; });
+    browses.push_back({request.hwndOwner, request.pidlRoot, zeroed, request.lpszTitle ? request.lpszTitle : "",
+                       request.ulFlags, request.lpfn});
+    if (folderAnswers.empty()) return nullptr;
+    std::optional<std::string> answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    if (!answer) return nullptr;
+    ++idListsOutstanding;
+    return new std::string(*answer);
+}
+
+bool MemoryPlatform::PathFromIdList(void* idList, char* path) {
+    const std::string& folder = *static_cast<std::string*>(idList);
+    if (folder.empty() || folder.size() >= static_cast<std::size_t>(MAX_PATH)) return false;
+    std::memcpy(path, folder.c_str(), folder.size() + 1);
+    return true;
+}
+
+void MemoryPlatform::FreeIdList(void* idList) {
+    delete static_cast<std::string*>(idList);
+    --idListsOutstanding;
+}
+
+}  // namespace fw

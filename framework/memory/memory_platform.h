@@ -1,1 +1,173 @@
-// (to be written)
+// An in-memory platform for native tests.  Tests script what the system
+// would give (cursor, left button, screen picture, clock, dialog answers)
+// and read back what the program did (window texts and places, paints,
+// moves, show commands, message boxes with text, caption and style).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/gui/platform.h"
+
+namespace fw {
+
+// A picture: width x height colours, row by row.
+struct TPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<TColor> pixels;
+
+    TPixels() = default;
+    TPixels(int w, int h, TColor fill = clBlack)
+        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+    TColor At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    TColor& At(int x, int y) { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+};
+
+class MemoryPlatform : public Platform {
+public:
+    // Frame of a bsSingle window in the memory world: border and caption bar.
+    static constexpr int kFrame = 3;
+    static constexpr int kCaption = 22;
+
+    struct Window {
+        TForm* form = nullptr;
+        TControl* control = nullptr;
+        THandle parent = 0;
+        std::string text;
+        TRect rect;  // outer; screen coordinates for forms, parent client for controls
+        TRect client;
+        bool visible = false;
+        bool invalid = false;
+        bool checked = false;
+        TPixels surface;  // forms: the client area as painted
+        int paints = 0;
+        int invalidations = 0;
+        int textChanges = 0;
+        int fontChanges = 0;
+        std::vector<int> showCommands;
+        std::vector<TPoint> moves;  // positions after each move
+    };
+    struct MessageBoxCall {
+        THandle owner;
+        std::string text;
+        std::string caption;
+        unsigned flags;
+    };
+    struct OpenDialogCall {
+        THandle owner;
+        std::string filter;
+    };
+    struct BrowseCall {
+        THandle owner;
+        const void* root;
+        bool displayNameZeroed;
+        std::string title;
+        unsigned flags;
+        const void* callback;
+    };
+
+    MemoryPlatform();
+    ~MemoryPlatform() override;
+
+    // --- What the system gives (scripted by the test) -------------------------
+    std::string exeName = "C:\\Sorbel\\Vistel.exe";
+    std::string commandLine;
+    void SetArguments(const std::vector<std::string>& arguments);  // quotes each one
+    TPoint cursor;
+    bool cursorAvailable = true;
+    bool leftButton = false;
+    TPixels screen{1280, 1024, clBlack};
+    std::deque<int> messageBoxAnswers;                         // default IDOK
+    std::deque<std::optional<std::string>> openDialogAnswers;  // nullopt: cancel
+    std::deque<std::optional<std::string>> folderAnswers;      // nullopt: cancel; "": no path
+    // Called while a message box is up (the box is already recorded).
+    std::function<void(const MessageBoxCall&)> onMessageBox;
+    // Called at every turn of the message loop; the loop returns when the
+    // application is terminated, when no timer runs and there is no idle
+    // hook, or when the clock passes runLimitMs.
+    std::function<void()> onIdle;
+    long long runLimitMs = 10 * 60 * 1000;
+
+    // --- What the program did ---------------------------------------------------
+    std::vector<MessageBoxCall> messageBoxes;
+    std::vector<OpenDialogCall> openDialogs;
+    std::vector<BrowseCall> browses;
+    int idListsOutstanding = 0;
+    int screenDCsOutstanding = 0;
+    int bitmapsAlive = 0;
+    int keyStateQueries = 0;
+    int restores = 0;
+    Window& WindowOf(THandle handle);
+    TColor ClientPixel(THandle form, int x, int y) { return WindowOf(form).surface.At(x, y); }
+
+    // --- Clock ---------------------------------------------------------------
+    long long Now() const { return now_; }
+    // Moves the clock on, painting what is invalid and firing the timers
+    // that fall due, in time order.
+    void Advance(long long milliseconds);
+    // Paints every visible window that is invalid, as the message loop does.
+    void ProcessPaints();
+
+    // --- Platform ----------------------------------------------------------------
+    std::string ExeName() override { return exeName; }
+    std::string CommandLine() override { return commandLine; }
+    void Run(TApplication& application) override;
+    void Terminate() override {}
+    void RestoreApplication() override { ++restores; }
+    THandle CreateFormWindow(TForm& form) override;
+    THandle CreateControlWindow(TControl& control) override;
+    void DestroyWindow(THandle window) override;
+    void SetWindowText(THandle window, const std::string& text) override;
+    std::string GetWindowText(THandle window) override;
+    TRect WindowRect(THandle window) override;
+    void SetWindowRect(THandle window, const TRect& rect) override;
+    TRect ClientRect(THandle window) override;
+    TPoint ClientOrigin(THandle window) override;
+    void ShowWindow(THandle window, int command) override;
+    bool IsWindowVisible(THandle window) override;
+    void InvalidateWindow(THandle window) override;
+    void UpdateWindow(THandle window) override;
+    void FontChanged(TControl& control) override;
+    TSize TextExtent(const TFont& font, const std::string& text) override;
+    bool IsChecked(THandle window) override;
+    void SetChecked(THandle window, bool checked) override;
+    std::intptr_t DefaultHandler(TForm& form, TMessage& message) override;
+    void StartTimer(TTimer& timer) override;
+    void StopTimer(TTimer& timer) override;
+    bool GetCursorPos(TPoint& position) override;
+    short GetAsyncKeyState(int key) override;
+    TSize ScreenSize() override { return {screen.width, screen.height}; }
+    THandle GetScreenDC() override;
+    void ReleaseScreenDC(THandle dc) override;
+    THandle CreateBitmap(int width, int height) override;
+    void DeleteBitmap(THandle bitmap) override;
+    TSize SurfaceSize(const TSurface& surface) override;
+    void CopyRect(const TSurface& dest, const TRect& destRect, const TSurface& source,
+                  const TRect& sourceRect) override;
+    void FillRect(const TSurface& dest, const TRect& rect, TColor color) override;
+    int MessageBox(THandle owner, const std::string& text, const std::string& caption, unsigned flags) override;
+    bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) override;
+    void* BrowseForFolder(const TBrowseInfo& request) override;
+    bool PathFromIdList(void* idList, char* path) override;
+    void FreeIdList(void* idList) override;
+
+private:
+    TPixels* Pixels(const TSurface& surface);
+    void Paint(THandle window);
+
+    THandle nextHandle_ = 0x100;
+    long long now_ = 0;
+    std::map<THandle, Window> windows_;
+    std::map<THandle, TPixels> bitmaps_;
+    std::map<TTimer*, long long> timers_;  // due time
+    Platform* previous_;
+};
+
+}  // namespace fw

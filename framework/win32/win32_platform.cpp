@@ -1,1 +1,773 @@
-// (to be written)
+#include "framework/win32/win32_platform.h"
+
+// clang-format off
+#include "framework/win32/win32.h"
+#include <commctrl.h>
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "framework/gui/forms.h"
+#include "framework/gui/system.h"
+#include "framework/win32/wide.h"
+
+#undef SHBrowseForFolder
+#undef SHGetPathFromIDList
+
+namespace fw::win32 {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"FwForm";
+constexpr wchar_t kLabelClass[] = L"FwLabel";
+constexpr int kFirstControlId = 100;
+
+HWND Hwnd(THandle handle) { return reinterpret_cast<HWND>(handle); }
+THandle Handle(HWND hwnd) { return reinterpret_cast<THandle>(hwnd); }
+
+COLORREF ColorRef(TColor color) {
+    if (color & clSystemColor) return GetSysColor(static_cast<int>(color & 0xFF));
+    return static_cast<COLORREF>(color);
+}
+
+// Converts text the system handed out.  A name that code page 932 cannot
+// hold (a folder named in another script) is replaced by the short form of
+// the same path where the file system keeps one, which is plain ASCII.
+std::string NarrowPath(const std::wstring& path) {
+    bool lossless = true;
+    std::string narrow = Narrow(path, &lossless);
+    if (lossless) return narrow;
+    std::wstring shortPath(32768, L'\0');
+    DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (length == 0 || length >= shortPath.size()) return narrow;
+    shortPath.resize(length);
+    return Narrow(shortPath);
+}
+
+// Runs a handler on a form with exceptions reported, never passed on
+// through the window system.
+template <class F>
+void Guarded(F&& handler) {
+    if (Application) {
+        Application->Guard(handler);
+        return;
+    }
+    try {
+        handler();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+struct Win32State {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    bool comInitialized = false;
+    std::map<HWND, TForm*> forms;
+    std::map<HWND, TControl*> controls;
+    std::map<THandle, HDC> paintDCs;
+    std::map<UINT_PTR, TTimer*> timers;
+    std::map<TTimer*, UINT_PTR> timerIds;
+    struct Bitmap {
+        HBITMAP bitmap;
+        HDC dc;
+        HGDIOBJ old;
+        int width;
+        int height;
+    };
+    std::map<THandle, Bitmap> bitmaps;
+    THandle nextBitmap = 1;
+    std::map<std::tuple<std::string, int, int, unsigned>, HFONT> fonts;
+    HICON checkGlyph = nullptr;
+    int nextControlId = kFirstControlId;
+
+    HFONT FontFor(const TFont& font) {
+        auto key = std::make_tuple(font.Name(), font.Height(), font.Charset(), font.Style());
+        auto found = fonts.find(key);
+        if (found != fonts.end()) return found->second;
+        std::wstring face = Widen(font.Name());
+        HFONT created = CreateFontW(font.Height(), 0, 0, 0, (font.Style() & fsBold) ? FW_BOLD : FW_NORMAL,
+                                    (font.Style() & fsItalic) != 0, (font.Style() & fsUnderline) != 0,
+                                    (font.Style() & fsStrikeOut) != 0, static_cast<BYTE>(font.Charset()),
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+        fonts.emplace(key, created);
+        return created;
+    }
+
+    TForm* FormOf(HWND hwnd) {
+        auto found = forms.find(hwnd);
+        return found == forms.end() ? nullptr : found->second;
+    }
+    TControl* ControlOf(HWND hwnd) {
+        auto found = controls.find(hwnd);
+        return found == controls.end() ? nullptr : found->second;
+    }
+
+    // A green check mark, the OK button's glyph, drawn once.
+    HICON CheckGlyph();
+};
+
+namespace {
+
+Win32Platform* self = nullptr;
+Win32State* state = nullptr;
+
+Win32State& State() { return *state; }
+
+LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    TForm* form = State().FormOf(hwnd);
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        form = static_cast<TForm*>(create->lpCreateParams);
+        State().forms[hwnd] = form;
+    }
+    // Until the form object knows its window, the system alone handles it.
+    if (!form || form->Handle() != Handle(hwnd)) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) State().forms.erase(hwnd);
+    TMessage message{msg, wParam, lParam, 0};
+    bool erase = msg == WM_ERASEBKGND;
+    if (erase) self->BindPaintDC(Handle(hwnd), static_cast<THandle>(wParam));
+    Guarded([&] { form->Dispatch(message); });
+    if (erase) self->UnbindPaintDC(Handle(hwnd));
+    return message.Result;
+}
+
+// A child window's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND hwnd) {
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void DrawLabelText(HDC dc, TLabel& label, RECT area) {
+    HGDIOBJ old = SelectObject(dc, State().FontFor(*label.Font()));
+    SetTextColor(dc, ColorRef(label.Font()->Color()));
+    SetBkMode(dc, TRANSPARENT);
+    UINT format = DT_NOPREFIX | DT_SINGLELINE | DT_TOP;
+    if (label.Alignment() == taCenter) format |= DT_CENTER;
+    if (label.Alignment() == taRightJustify) format |= DT_RIGHT;
+    std::wstring text = Widen(label.Caption());
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format);
+    SelectObject(dc, old);
+}
+
+// Repaints a label's area of the form, and every label that reaches into it.
+void InvalidateLabelArea(HWND hwnd) {
+    RECT rect = ChildRect(hwnd);
+    RedrawWindow(GetParent(hwnd), &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// Labels are child windows that draw only their text.  Their background is
+// whatever the form paints there: the form's own erase handling is run on the
+// label's device context, moved so that form coordinates land in place.
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* label = dynamic_cast<TLabel*>(State().ControlOf(hwnd));
+    if (!label) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    switch (msg) {
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        TForm& form = label->Form();
+        RECT rect = ChildRect(hwnd);
+        POINT origin;
+        SetViewportOrgEx(dc, -rect.left, -rect.top, &origin);
+        self->BindPaintDC(form.Handle(), reinterpret_cast<THandle>(dc));
+        TMessage message{WM_ERASEBKGND, wParam, 0, 0};
+        Guarded([&] { form.Dispatch(message); });
+        self->UnbindPaintDC(form.Handle());
+        SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd, &paint);
+        RECT own = ChildRect(hwnd);
+        // Labels may overlap.  Each label window shows everything that lies
+        // in its area: the form's background, then the text of every label
+        // that reaches into it, in creation order.  So the picture is the
+        // same whichever window happens to paint a spot.
+        for (TControl* control : label->Form().Controls()) {
+            auto* other = dynamic_cast<TLabel*>(control);
+            if (!other || !other->Visible() || !other->Handle()) continue;
+            RECT area = ChildRect(Hwnd(other->Handle()));
+            RECT overlap;
+            if (!IntersectRect(&overlap, &area, &own)) continue;
+            OffsetRect(&area, -own.left, -own.top);
+            DrawLabelText(dc, *other, area);
+        }
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_NCHITTEST:
+        // Presses go to the form underneath, as on a window without children.
+        return HTTRANSPARENT;
+    default:
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
+void CALLBACK TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+    auto found = State().timers.find(id);
+    if (found != State().timers.end()) found->second->Tick();
+}
+
+}  // namespace
+
+HICON Win32State::CheckGlyph() {
+    if (checkGlyph) return checkGlyph;
+    constexpr int size = 16;
+    BITMAPV5HEADER header{};
+    header.bV5Size = sizeof header;
+    header.bV5Width = size;
+    header.bV5Height = -size;
+    header.bV5Planes = 1;
+    header.bV5BitCount = 32;
+    header.bV5Compression = BI_BITFIELDS;
+    header.bV5RedMask = 0x00FF0000;
+    header.bV5GreenMask = 0x0000FF00;
+    header.bV5BlueMask = 0x000000FF;
+    header.bV5AlphaMask = 0xFF000000;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
+                                     nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (!color) return nullptr;
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    // Two strokes, (2,8)-(6,12) and (6,12)-(13,3), drawn by distance so
+    // that the edges come out smooth.
+    auto distance = [](double px, double py, double ax, double ay, double bx, double by) {
+        double dx = bx - ax, dy = by - ay;
+        double t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+        return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
+    };
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            double d = std::min(distance(x + 0.5, y + 0.5, 2.5, 8.5, 6, 12),
+                                distance(x + 0.5, y + 0.5, 6, 12, 13.5, 3.5));
+            double coverage = std::clamp(2.0 - d, 0.0, 1.0);
+            auto alpha = static_cast<std::uint32_t>(coverage * 255);
+            // Premultiplied green 0x00A000.
+            pixels[y * size + x] = (alpha << 24) | ((0xA0 * alpha / 255) << 8);
+        }
+    HBITMAP mask = ::CreateBitmap(size, size, 1, 1, nullptr);
+    ICONINFO info{TRUE, 0, 0, mask, color};
+    checkGlyph = CreateIconIndirect(&info);
+    DeleteObject(mask);
+    DeleteObject(color);
+    return checkGlyph;
+}
+
+// --- Construction ------------------------------------------------------------------
+
+Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatform(this)) {
+    self = this;
+    state = state_;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    // The shell's folder browser needs a single-threaded apartment.
+    state_->comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+
+    WNDCLASSEXW form{};
+    form.cbSize = sizeof form;
+    form.lpfnWndProc = FormProc;
+    form.hInstance = state_->instance;
+    form.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    form.hIcon = LoadIconW(state_->instance, L"MAINICON");
+    if (!form.hIcon) form.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    form.lpszClassName = kFormClass;
+    RegisterClassExW(&form);
+
+    WNDCLASSEXW label{};
+    label.cbSize = sizeof label;
+    label.lpfnWndProc = LabelProc;
+    label.hInstance = state_->instance;
+    label.hCursor = form.hCursor;
+    label.lpszClassName = kLabelClass;
+    RegisterClassExW(&label);
+}
+
+Win32Platform::~Win32Platform() {
+    for (auto& [id, timer] : state_->timers) KillTimer(nullptr, id);
+    for (auto& [handle, bitmap] : state_->bitmaps) {
+        SelectObject(bitmap.dc, bitmap.old);
+        DeleteDC(bitmap.dc);
+        DeleteObject(bitmap.bitmap);
+    }
+    for (auto& [key, font] : state_->fonts) DeleteObject(font);
+    if (state_->checkGlyph) DestroyIcon(state_->checkGlyph);
+    if (state_->comInitialized) CoUninitialize();
+    InstallPlatform(previous_);
+    delete state_;
+    state = nullptr;
+    self = nullptr;
+}
+
+// --- Process and message loop ---------------------------------------------------------
+
+std::string Win32Platform::ExeName() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return NarrowPath(path);
+}
+
+std::string Win32Platform::CommandLine() { return Narrow(GetCommandLineW()); }
+
+void Win32Platform::Run(TApplication& application) {
+    MSG msg;
+    while (!application.Terminated() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab, Enter and the other dialog keys work in every form.
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && state_->FormOf(root) && IsDialogMessageW(root, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void Win32Platform::Terminate() {
+    // Wakes the loop so that it sees the application terminated.  No WM_QUIT:
+    // it would also end any message box still to be shown.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
+void Win32Platform::RestoreApplication() {
+    if (Application && Application->MainForm()) {
+        HWND main = Hwnd(Application->MainForm()->Handle());
+        if (IsIconic(main)) ::ShowWindow(main, SW_RESTORE);
+    }
+}
+
+// --- Windows ---------------------------------------------------------------------------
+
+THandle Win32Platform::CreateFormWindow(TForm& form) {
+    const TFormDesign& design = form.Design();
+    DWORD style = WS_CLIPCHILDREN;
+    if (design.BorderStyle == bsNone) {
+        style |= WS_POPUP;
+    } else {
+        style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    }
+    DWORD exStyle = 0;
+    if (design.FormStyle == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
+    if (design.AcceptFiles) exStyle |= WS_EX_ACCEPTFILES;
+    RECT rect{0, 0, design.ClientWidth, design.ClientHeight};
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    int x = design.Position == poDefault ? CW_USEDEFAULT : design.Left;
+    int y = design.Position == poDefault ? CW_USEDEFAULT : design.Top;
+    std::wstring caption = Widen(design.Caption);
+    HWND hwnd = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, x, y, rect.right - rect.left,
+                                rect.bottom - rect.top, nullptr, nullptr, state_->instance, &form);
+    if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
+    return Handle(hwnd);
+}
+
+THandle Win32Platform::CreateControlWindow(TControl& control) {
+    HWND parent = Hwnd(control.Form().Handle());
+    const wchar_t* windowClass = kLabelClass;
+    DWORD style = WS_CHILD | (control.Visible() ? WS_VISIBLE : 0);
+    DWORD exStyle = 0;
+    int id = 0;
+    switch (control.Kind()) {
+    case TControlKind::Label: break;
+    case TControlKind::Edit:
+        windowClass = WC_EDITW;
+        style |= ES_AUTOHSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    case TControlKind::Button:
+    case TControlKind::BitBtn:
+        windowClass = WC_BUTTONW;
+        style |= static_cast<TButton&>(control).Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        break;
+    case TControlKind::CheckBox:
+        windowClass = WC_BUTTONW;
+        style |= BS_AUTOCHECKBOX;
+        break;
+    default:
+        throw Exception("no window for control " + control.Name());
+    }
+    if (control.TabOrder() >= 0) style |= WS_TABSTOP;
+    if (control.Kind() != TControlKind::Label) {
+        auto* button = dynamic_cast<TButton*>(&control);
+        id = button && button->Default() ? IDOK : state_->nextControlId++;
+    }
+    std::wstring text = Widen(control.Caption());
+    HWND hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, control.Left(), control.Top(),
+                                control.Width(), control.Height(), parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state_->instance, nullptr);
+    if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
+    state_->controls[hwnd] = &control;
+    if (control.Kind() != TControlKind::Label)
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state_->FontFor(*control.Font())), FALSE);
+    if (auto* bitBtn = dynamic_cast<TBitBtn*>(&control); bitBtn && bitBtn->BitBtnKind() == bkOK)
+        SendMessageW(hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(state_->CheckGlyph()));
+
+    // Tab order is the order of the windows: put this one after the control
+    // with the highest tab order below its own.
+    if (control.TabOrder() >= 0) {
+        HWND after = HWND_TOP;
+        int best = -1;
+        for (auto& [other, otherControl] : state_->controls) {
+            if (other == hwnd || GetParent(other) != parent) continue;
+            int order = otherControl->TabOrder();
+            if (order >= 0 && order < control.TabOrder() && order > best) {
+                best = order;
+                after = other;
+            }
+        }
+        SetWindowPos(hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    return Handle(hwnd);
+}
+
+void Win32Platform::DestroyWindow(THandle window) {
+    HWND hwnd = Hwnd(window);
+    state_->controls.erase(hwnd);
+    if (IsWindow(hwnd)) ::DestroyWindow(hwnd);
+    state_->forms.erase(hwnd);
+}
+
+void Win32Platform::SetWindowText(THandle window, const std::string& text) {
+    HWND hwnd = Hwnd(window);
+    SetWindowTextW(hwnd, Widen(text).c_str());
+    // A label's old text must be painted over: erase it from the form's
+    // background and draw the new text.
+    if (dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) InvalidateLabelArea(hwnd);
+}
+
+std::string Win32Platform::GetWindowText(THandle window) {
+    HWND hwnd = Hwnd(window);
+    int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    length = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return Narrow(text);
+}
+
+TRect Win32Platform::WindowRect(THandle window) {
+    HWND hwnd = Hwnd(window);
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    if (HWND parent = GetParent(hwnd); parent && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+void Win32Platform::SetWindowRect(THandle window, const TRect& rect) {
+    HWND hwnd = Hwnd(window);
+    bool label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd)) != nullptr;
+    // A label that changes size leaves or covers text of labels around it.
+    if (label) InvalidateLabelArea(hwnd);
+    SetWindowPos(hwnd, nullptr, rect.Left, rect.Top, rect.Width(), rect.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (label) InvalidateLabelArea(hwnd);
+}
+
+TRect Win32Platform::ClientRect(THandle window) {
+    RECT rect{};
+    GetClientRect(Hwnd(window), &rect);
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+TPoint Win32Platform::ClientOrigin(THandle window) {
+    POINT origin{0, 0};
+    ClientToScreen(Hwnd(window), &origin);
+    return {origin.x, origin.y};
+}
+
+void Win32Platform::ShowWindow(THandle window, int command) { ::ShowWindow(Hwnd(window), command); }
+
+bool Win32Platform::IsWindowVisible(THandle window) { return ::IsWindowVisible(Hwnd(window)) != FALSE; }
+
+void Win32Platform::InvalidateWindow(THandle window) {
+    RedrawWindow(Hwnd(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Win32Platform::UpdateWindow(THandle window) {
+    RedrawWindow(Hwnd(window), nullptr, nullptr, RDW_UPDATENOW | RDW_ERASENOW | RDW_ALLCHILDREN);
+}
+
+void Win32Platform::FontChanged(TControl& control) {
+    HWND hwnd = Hwnd(control.Handle());
+    if (control.Kind() == TControlKind::Label) {
+        InvalidateLabelArea(hwnd);
+    } else {
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state_->FontFor(*control.Font())), TRUE);
+    }
+}
+
+TSize Win32Platform::TextExtent(const TFont& font, const std::string& text) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, state_->FontFor(font));
+    std::wstring wide = Widen(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return {size.cx, metrics.tmHeight};
+}
+
+bool Win32Platform::IsChecked(THandle window) {
+    return SendMessageW(Hwnd(window), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Platform::SetChecked(THandle window, bool checked) {
+    SendMessageW(Hwnd(window), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
+    HWND hwnd = Hwnd(form.Handle());
+    switch (message.Msg) {
+    case WM_COMMAND: {
+        HWND from = reinterpret_cast<HWND>(message.LParam);
+        if (from && HIWORD(message.WParam) == BN_CLICKED) {
+            if (TControl* control = state_->ControlOf(from)) control->Click();
+        } else if (!from && LOWORD(message.WParam) == IDOK) {
+            form.PressDefaultButton();
+        }
+        return 0;
+    }
+    case DM_GETDEFID:
+        return form.DefaultButton() ? MAKELRESULT(IDOK, DC_HASDEFID) : 0;
+    case WM_CLOSE:
+        form.Close();
+        return 0;
+    case WM_SETFOCUS: {
+        // Focus goes to the first control in tab order, as in a dialog.
+        HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE);
+        if (first) SetFocus(first);
+        return 0;
+    }
+    case WM_DROPFILES: {
+        auto drop = reinterpret_cast<HDROP>(message.WParam);
+        std::vector<std::string> files;
+        UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+            UINT length = DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size()));
+            name.resize(length);
+            files.push_back(NarrowPath(name));
+        }
+        DragFinish(drop);
+        form.DropFiles(files);
+        return 0;
+    }
+    default:
+        return DefWindowProcW(hwnd, message.Msg, message.WParam, message.LParam);
+    }
+}
+
+// --- Timers and pointer -----------------------------------------------------------------
+
+void Win32Platform::StartTimer(TTimer& timer) {
+    StopTimer(timer);
+    UINT_PTR id = SetTimer(nullptr, 0, timer.Interval(), TimerProc);
+    if (!id) return;
+    state_->timers[id] = &timer;
+    state_->timerIds[&timer] = id;
+}
+
+void Win32Platform::StopTimer(TTimer& timer) {
+    auto found = state_->timerIds.find(&timer);
+    if (found == state_->timerIds.end()) return;
+    KillTimer(nullptr, found->second);
+    state_->timers.erase(found->second);
+    state_->timerIds.erase(found);
+}
+
+bool Win32Platform::GetCursorPos(TPoint& position) {
+    POINT point;
+    if (!::GetCursorPos(&point)) return false;
+    position = {point.x, point.y};
+    return true;
+}
+
+short Win32Platform::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
+
+// --- Drawing ---------------------------------------------------------------------------------
+
+TSize Win32Platform::ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+THandle Win32Platform::GetScreenDC() { return reinterpret_cast<THandle>(GetDC(nullptr)); }
+
+void Win32Platform::ReleaseScreenDC(THandle dc) { ReleaseDC(nullptr, reinterpret_cast<HDC>(dc)); }
+
+THandle Win32Platform::CreateBitmap(int width, int height) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!bitmap || !dc) {
+        if (bitmap) DeleteObject(bitmap);
+        if (dc) DeleteDC(dc);
+        throw Exception("ビットマップを作成できません。");
+    }
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    THandle handle = state_->nextBitmap++;
+    state_->bitmaps[handle] = {bitmap, dc, old, width, height};
+    return handle;
+}
+
+void Win32Platform::DeleteBitmap(THandle handle) {
+    auto found = state_->bitmaps.find(handle);
+    if (found == state_->bitmaps.end()) return;
+    SelectObject(found->second.dc, found->second.old);
+    DeleteDC(found->second.dc);
+    DeleteObject(found->second.bitmap);
+    state_->bitmaps.erase(found);
+}
+
+void Win32Platform::BindPaintDC(THandle form, THandle dc) { state_->paintDCs[form] = reinterpret_cast<HDC>(dc); }
+
+void Win32Platform::UnbindPaintDC(THandle form) { state_->paintDCs.erase(form); }
+
+namespace {
+
+// The device context of a surface, released when this goes out of scope if
+// it was fetched for the occasion.
+class SurfaceDC {
+public:
+    SurfaceDC(Win32State& state, const TSurface& surface) {
+        switch (surface.kind) {
+        case TSurface::Window: {
+            auto bound = state.paintDCs.find(surface.handle);
+            if (bound != state.paintDCs.end()) {
+                dc_ = bound->second;
+            } else {
+                window_ = Hwnd(surface.handle);
+                dc_ = GetDC(window_);
+            }
+            break;
+        }
+        case TSurface::Bitmap: {
+            auto found = state.bitmaps.find(surface.handle);
+            if (found != state.bitmaps.end()) dc_ = found->second.dc;
+            break;
+        }
+        case TSurface::Screen: dc_ = reinterpret_cast<HDC>(surface.handle); break;
+        case TSurface::None: break;
+        }
+    }
+    ~SurfaceDC() {
+        if (window_) ReleaseDC(window_, dc_);
+    }
+    SurfaceDC(const SurfaceDC&) = delete;
+    SurfaceDC& operator=(const SurfaceDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_ = nullptr;
+    HDC dc_ = nullptr;
+};
+
+}  // namespace
+
+TSize Win32Platform::SurfaceSize(const TSurface& surface) {
+    switch (surface.kind) {
+    case TSurface::Window: {
+        TRect client = ClientRect(surface.handle);
+        return {client.Width(), client.Height()};
+    }
+    case TSurface::Bitmap: {
+        auto found = state_->bitmaps.find(surface.handle);
+        return found == state_->bitmaps.end() ? TSize{} : TSize{found->second.width, found->second.height};
+    }
+    case TSurface::Screen: return ScreenSize();
+    case TSurface::None: break;
+    }
+    return {};
+}
+
+void Win32Platform::CopyRect(const TSurface& dest, const TRect& destRect, const TSurface& source,
+                             const TRect& sourceRect) {
+    SurfaceDC to(*state_, dest);
+    SurfaceDC from(*state_, source);
+    if (!to.get() || !from.get()) return;
+    BitBlt(to.get(), destRect.Left, destRect.Top, destRect.Width(), destRect.Height(), from.get(), sourceRect.Left,
+           sourceRect.Top, SRCCOPY);
+}
+
+void Win32Platform::FillRect(const TSurface& dest, const TRect& rect, TColor color) {
+    SurfaceDC to(*state_, dest);
+    if (!to.get()) return;
+    HBRUSH brush = CreateSolidBrush(ColorRef(color));
+    RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
+    ::FillRect(to.get(), &r, brush);
+    DeleteObject(brush);
+}
+
+// --- Dialogs -------------------------------------------------------------------------------------
+
+int Win32Platform::MessageBox(THandle owner, const std::string& text, const std::string& caption, unsigned flags) {
+    return MessageBoxW(Hwnd(owner), Widen(text).c_str(), Widen(caption).c_str(), flags);
+}
+
+bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) {
+    // "description|pattern|..." becomes "description\0pattern\0...\0\0".
+    std::wstring filters = Widen(filter);
+    std::replace(filters.begin(), filters.end(), L'|', L'\0');
+    filters.append(2, L'\0');
+    std::wstring buffer = Widen(fileName);
+    buffer.resize(32768, L'\0');
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = Hwnd(owner);
+    request.lpstrFilter = filters.c_str();
+    request.nFilterIndex = 1;
+    request.lpstrFile = buffer.data();
+    request.nMaxFile = static_cast<DWORD>(buffer.size());
+    request.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&request)) return false;
+    fileName = NarrowPath(buffer.c_str());
+    return true;
+}
+
+void* Win32Platform::BrowseForFolder(const TBrowseInfo& request) {
+    std::wstring title = request.lpszTitle ? Widen(request.lpszTitle) : L"";
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = Hwnd(request.hwndOwner);
+    info.pidlRoot = static_cast<PCIDLIST_ABSOLUTE>(request.pidlRoot);
+    info.pszDisplayName = displayName;
+    info.lpszTitle = request.lpszTitle ? title.c_str() : nullptr;
+    info.ulFlags = request.ulFlags;
+    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info);
+    if (list && request.pszDisplayName) {
+        std::string name = Narrow(displayName);
+        std::size_t length = std::min(name.size(), static_cast<std::size_t>(MAX_PATH - 1));
+        std::memcpy(request.pszDisplayName, name.data(), length);
+        request.pszDisplayName[length] = '\0';
+    }
+    return list;
+}
+
+bool Win32Platform::PathFromIdList(void* idList, char* path) {
+    wchar_t wide[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(static_cast<PCIDLIST_ABSOLUTE>(idList), wide)) return false;
+    std::string narrow = NarrowPath(wide);
+    if (narrow.size() >= static_cast<std::size_t>(MAX_PATH)) return false;
+    std::memcpy(path, narrow.c_str(), narrow.size() + 1);
+    return true;
+}
+
+void Win32Platform::FreeIdList(void* idList) { ::CoTaskMemFree(idList); }
+
+}  // namespace fw::win32

@@ -1,0 +1,174 @@
+// The wide-API file system: code page 932 paths reach the disk exactly, and
+// refused writes leave the target and no temporary file behind.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "framework/files.h"
+#include "framework/win32/wide.h"
+#include "framework/win32/win32.h"
+
+namespace fw {
+namespace {
+
+// A fresh folder under the temporary folder, holding a folder "表" whose
+// second byte in code page 932 is 0x5C; removed afterwards.
+class Win32FilesTest : public testing::Test {
+protected:
+    Win32FilesTest() {
+        wchar_t temp[MAX_PATH + 1];
+        DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+        base_ = std::wstring(temp, length) + L"fw-files-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount());
+        CreateDirectoryW(base_.c_str(), nullptr);
+        folderW_ = base_ + L"\\\u8868";
+        CreateDirectoryW(folderW_.c_str(), nullptr);
+        folder_ = win32::Narrow(base_) + "\\表";
+    }
+    ~Win32FilesTest() override { Remove(base_); }
+
+    // The code page 932 path of `name` in the folder "表", and its wide form.
+    std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+    std::wstring WidePath(const std::wstring& name) const { return folderW_ + L"\\" + name; }
+
+    std::set<std::wstring> Names() const {
+        std::set<std::wstring> names;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folderW_ + L"\\*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") names.insert(name);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        return names;
+    }
+
+    static void Remove(const std::wstring& path) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..") continue;
+                std::wstring child = path + L"\\" + name;
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(child);
+                else
+                    DeleteFileW(child.c_str());
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+
+    FileSystem& files_ = NativeFiles();
+    std::wstring base_;
+    std::wstring folderW_;
+    std::string folder_;
+};
+
+TEST_F(Win32FilesTest, ShiftJisPathsReachTheDiskExactly) {
+    ASSERT_EQ(folder_.substr(folder_.size() - 2), "\x95\x5C");
+    const std::string contents("a\r\n\0\x95\x5C\xFF", 7);
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("曲.cas"), contents, reason)) << reason;
+    // The file carries its Unicode name: 曲 is U+66F2.
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
+    EXPECT_TRUE(files_.FileExists(Path("曲.cas")));
+    EXPECT_FALSE(files_.FileExists(folder_));
+
+    std::string read;
+    ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
+    EXPECT_EQ(read, contents);
+    ASSERT_TRUE(files_.ReplaceFile(Path("曲.cas"), "second", reason)) << reason;
+    ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
+    EXPECT_EQ(read, "second");
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
+
+    EXPECT_TRUE(files_.DeleteFile(Path("曲.cas")));
+    EXPECT_FALSE(files_.FileExists(Path("曲.cas")));
+    EXPECT_FALSE(files_.DeleteFile(Path("曲.cas")));
+    EXPECT_FALSE(files_.ReadFile(Path("曲.cas"), read, reason));
+    EXPECT_EQ(reason, win32::ErrorText(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Win32FilesTest, InvalidShiftJisIsRefusedNotGuessed) {
+    // A lead byte with nothing after it is no character.
+    const std::string broken = Path("a\x81");
+    std::string reason;
+    std::string read;
+    EXPECT_FALSE(files_.ReplaceFile(broken, "x", reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(files_.ReadFile(broken, read, reason));
+    EXPECT_FALSE(files_.FileExists(broken));
+    EXPECT_TRUE(Names().empty());
+    std::wstring wide = L"unchanged";
+    EXPECT_FALSE(win32::TryWiden("a\x81", wide));
+    EXPECT_EQ(wide, L"unchanged");
+}
+
+TEST_F(Win32FilesTest, SameFileComparesVolumeAndIndex) {
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("a.cas"), "a", reason)) << reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("b.cas"), "a", reason)) << reason;
+    EXPECT_TRUE(files_.SameFile(Path("a.cas"), folder_ + "\\.\\A.CAS"));
+    EXPECT_TRUE(files_.SameFile(Path("a.cas"), folder_ + "\\..\\表\\a.cas"));
+    EXPECT_FALSE(files_.SameFile(Path("a.cas"), Path("b.cas")));
+    EXPECT_FALSE(files_.SameFile(Path("a.cas"), Path("missing.cas")));
+    EXPECT_TRUE(files_.SameFile(folder_, folder_ + "\\"));
+}
+
+TEST_F(Win32FilesTest, ReadOnlyTargetIsRefusedAndKept) {
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("ro.ini"), "[VISTEL]\r\nHow=1\r\n", reason)) << reason;
+    ASSERT_TRUE(SetFileAttributesW(WidePath(L"ro.ini").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(files_.ReplaceFile(Path("ro.ini"), "new", reason));
+    EXPECT_EQ(reason, win32::ErrorText(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(files_.DeleteFile(Path("ro.ini")));
+    std::string read;
+    ASSERT_TRUE(files_.ReadFile(Path("ro.ini"), read, reason)) << reason;
+    EXPECT_EQ(read, "[VISTEL]\r\nHow=1\r\n");
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"ro.ini"});
+}
+
+TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsRefusedCleanly) {
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("held.ini"), "old", reason)) << reason;
+    // Another program writing the file, sharing reads and writes but not deletion.
+    HANDLE other = CreateFileW(WidePath(L"held.ini").c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    // Reading shares everything, so the other program's handle does not block us.
+    std::string read;
+    EXPECT_TRUE(files_.ReadFile(Path("held.ini"), read, reason)) << reason;
+    EXPECT_EQ(read, "old");
+    EXPECT_FALSE(files_.ReplaceFile(Path("held.ini"), "new", reason));
+    EXPECT_FALSE(reason.empty());
+    CloseHandle(other);
+    ASSERT_TRUE(files_.ReadFile(Path("held.ini"), read, reason)) << reason;
+    EXPECT_EQ(read, "old");
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"held.ini"});
+    EXPECT_TRUE(files_.ReplaceFile(Path("held.ini"), "new", reason)) << reason;
+}
+
+TEST_F(Win32FilesTest, MissingFolderAndCurrentDirectory) {
+    std::string reason;
+    EXPECT_FALSE(files_.ReplaceFile(Path("none\\a.cas"), "x", reason));
+    EXPECT_EQ(reason, win32::ErrorText(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(Names().empty());
+
+    wchar_t current[MAX_PATH + 1];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, current);
+    EXPECT_EQ(files_.CurrentDirectory(), win32::Narrow(std::wstring(current, length)));
+    ASSERT_TRUE(SetCurrentDirectoryW(folderW_.c_str()));
+    EXPECT_EQ(files_.CurrentDirectory(), folder_);
+    ASSERT_TRUE(files_.ReplaceFile("bare.cas", "bare", reason)) << reason;
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"bare.cas"});
+    SetCurrentDirectoryW(current);
+}
+
+}  // namespace
+}  // namespace fw

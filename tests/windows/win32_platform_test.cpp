@@ -1,0 +1,228 @@
+// The Win32 platform under a real window system: windows as the layouts
+// describe them, the message map, painting from a bitmap, labels as child
+// windows, timers in the message loop, and the code page 932 conversion.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/gui/forms.h"
+#include "framework/win32/wide.h"
+#include "framework/win32/win32.h"
+#include "framework/win32/win32_platform.h"
+
+namespace fw {
+namespace {
+
+constexpr TColor kPicture = 0x00336699;  // blue 0x33, green 0x66, red 0x99
+
+class TProbeForm;
+extern const TFormDesign ProbeDesign;
+
+class TProbeForm : public TForm {
+public:
+    explicit TProbeForm(TComponent* owner, const TFormDesign& design = ProbeDesign) : TForm(owner, design) {}
+
+    void TickerTimer(TObject*) {
+        if (++ticks == 3) Application->Terminate();
+    }
+    void BtOkClick(TObject*) { ++clicks; }
+
+    // Paints the background from a bitmap of one colour, as a display
+    // that imitates transparency does.
+    void Dispatch(TMessage& message) override {
+        if (message.Msg == WM_MOVE) ++moves;
+        if (message.Msg == WM_ERASEBKGND && picture) {
+            Canvas()->CopyRect(ClientRect(), *picture->Canvas(), ClientRect());
+            message.Result = 1;
+            return;
+        }
+        TForm::Dispatch(message);
+    }
+
+    std::unique_ptr<TBitmap> picture;
+    int ticks = 0;
+    int clicks = 0;
+    int moves = 0;
+};
+
+const TFormDesign ProbeDesign = {
+    .Name = "ProbeForm",
+    .Caption = "表示テスト",
+    .Left = 300,
+    .Top = 200,
+    .ClientWidth = 198,
+    .ClientHeight = 90,
+    .BorderStyle = bsNone,
+    .FormStyle = fsStayOnTop,
+    .Controls =
+        {
+            {.Kind = TControlKind::Label, .Name = "LaText", .Left = 0, .Top = 0, .Width = 50, .Height = 13,
+             .Caption = "表示", .ParentFont = false, .Font = {.Height = -13, .Color = clRed}, .AutoSize = true,
+             .Transparent = true},
+            {.Kind = TControlKind::Edit, .Name = "EdText", .Left = 0, .Top = 40, .Width = 100, .Height = 20,
+             .TabOrder = 1},
+            {.Kind = TControlKind::BitBtn, .Name = "BtOk", .Left = 110, .Top = 40, .Width = 75, .Height = 25,
+             .Caption = "変換", .TabOrder = 0, .BitBtnKind = bkOK,
+             .OnClick = NotifyHandler<&TProbeForm::BtOkClick>},
+            {.Kind = TControlKind::CheckBox, .Name = "ChOption", .Left = 0, .Top = 70, .Width = 100, .Height = 17,
+             .Caption = "選択", .TabOrder = 2},
+            {.Kind = TControlKind::Timer, .Name = "Ticker", .Interval = 20, .Enabled = true,
+             .OnClick = NotifyHandler<&TProbeForm::TickerTimer>},
+        },
+};
+
+const TFormDesign DialogDesign = {
+    .Name = "DialogForm",
+    .Caption = "Zelbin",
+    .ClientWidth = 442,
+    .ClientHeight = 100,
+    .BorderStyle = bsSingle,
+    .Position = poDefault,
+    .Controls = {},
+};
+
+class Win32PlatformTest : public ::testing::Test {
+protected:
+    TProbeForm* Create(const TFormDesign& design = ProbeDesign) {
+        auto* form = new TProbeForm(&application, design);
+        return form;
+    }
+    static HWND Hwnd(THandle handle) { return reinterpret_cast<HWND>(handle); }
+
+    win32::Win32Platform platform;
+    TApplication application;
+};
+
+TEST_F(Win32PlatformTest, WindowsAreCreatedAsTheLayoutSays) {
+    TProbeForm* popup = Create();
+    HWND hwnd = Hwnd(popup->Handle());
+    LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & WS_CAPTION);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 198);
+    EXPECT_EQ(client.bottom, 90);
+    EXPECT_EQ(popup->Left(), 300);
+    EXPECT_EQ(popup->Top(), 200);
+    wchar_t text[64] = {};
+    GetWindowTextW(hwnd, text, 64);
+    EXPECT_EQ(std::wstring(text), L"表示テスト");
+
+    TProbeForm* dialog = Create(DialogDesign);
+    hwnd = Hwnd(dialog->Handle());
+    style = GetWindowLongW(hwnd, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & WS_THICKFRAME);  // fixed size
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 442);
+    EXPECT_EQ(client.bottom, 100);
+}
+
+TEST_F(Win32PlatformTest, ControlsAreChildWindowsWithTheirTextsAndTabOrder) {
+    TProbeForm* form = Create();
+    auto* label = form->Component<TLabel>("LaText");
+    auto* edit = form->Component<TEdit>("EdText");
+    auto* button = form->Component<TBitBtn>("BtOk");
+    auto* check = form->Component<TCheckBox>("ChOption");
+    HWND labelWindow = Hwnd(label->Handle());
+    EXPECT_EQ(GetParent(labelWindow), Hwnd(form->Handle()));
+    wchar_t text[64] = {};
+    GetWindowTextW(labelWindow, text, 64);
+    EXPECT_EQ(std::wstring(text), L"表示");
+    label->SetCaption("能力");
+    GetWindowTextW(labelWindow, text, 64);
+    EXPECT_EQ(std::wstring(text), L"能力");
+    EXPECT_GT(label->Width(), 0);
+
+    SetWindowTextW(Hwnd(edit->Handle()), L"C:\\表\\a.cas");
+    EXPECT_EQ(edit->Text(), "C:\\表\\a.cas");
+    EXPECT_FALSE(check->Checked());
+    check->SetChecked(true);
+    EXPECT_TRUE(check->Checked());
+
+    // The OK button is the default: Enter in the form presses it.
+    EXPECT_EQ(GetDlgCtrlID(Hwnd(button->Handle())), IDOK);
+    EXPECT_EQ(LOWORD(SendMessageW(Hwnd(form->Handle()), DM_GETDEFID, 0, 0)), IDOK);
+    SendMessageW(Hwnd(form->Handle()), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(Hwnd(button->Handle())));
+    EXPECT_EQ(form->clicks, 1);
+
+    // Tab order: button (0), edit (1), check box (2).
+    HWND first = GetNextDlgTabItem(Hwnd(form->Handle()), nullptr, FALSE);
+    EXPECT_EQ(first, Hwnd(button->Handle()));
+    EXPECT_EQ(GetNextDlgTabItem(Hwnd(form->Handle()), first, FALSE), Hwnd(edit->Handle()));
+}
+
+TEST_F(Win32PlatformTest, TheMessageMapDecidesTheEraseResult) {
+    TProbeForm* form = Create();
+    HWND hwnd = Hwnd(form->Handle());
+    HDC dc = GetDC(hwnd);
+    // Without a picture the framework's own fill runs and reports the
+    // background erased; with one, the form's handling does.
+    EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    form->picture = std::make_unique<TBitmap>();
+    form->picture->SetWidth(198);
+    form->picture->SetHeight(90);
+    EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    ReleaseDC(hwnd, dc);
+
+    form->SetLeft(310);
+    form->SetTop(220);
+    EXPECT_EQ(form->moves, 2);
+    EXPECT_EQ(form->Left(), 310);
+    EXPECT_EQ(form->Top(), 220);
+}
+
+TEST_F(Win32PlatformTest, TheBackgroundIsPaintedFromTheBitmapAndLabelsDrawOnlyText) {
+    TProbeForm* form = Create();
+    form->picture = std::make_unique<TBitmap>();
+    form->picture->SetWidth(198);
+    form->picture->SetHeight(90);
+    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    ShowWindow(Hwnd(form->Handle()), SW_SHOWNOACTIVATE);
+    form->Repaint();
+    GdiFlush();
+
+    HDC screen = GetDC(nullptr);
+    auto pixel = [&](int x, int y) { return GetPixel(screen, form->Left() + x, form->Top() + y); };
+    // A spot that no control covers, and a spot inside the label's window
+    // next to its text: both show the picture.
+    EXPECT_EQ(pixel(150, 10), static_cast<COLORREF>(kPicture));
+    auto* label = form->Component<TLabel>("LaText");
+    EXPECT_EQ(pixel(label->Width() - 1, 0), static_cast<COLORREF>(kPicture));
+    // Somewhere in the label the red text is drawn.
+    bool red = false;
+    for (int y = 0; y < label->Height() && !red; ++y)
+        for (int x = 0; x < label->Width() && !red; ++x) red = pixel(x, y) == RGB(255, 0, 0);
+    EXPECT_TRUE(red);
+    ReleaseDC(nullptr, screen);
+}
+
+TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
+    TProbeForm* form = Create();
+    application.Run();
+    EXPECT_TRUE(application.Terminated());
+    EXPECT_EQ(form->ticks, 3);
+}
+
+TEST(Win32Text, ConversionIsExactCodePage932) {
+    // A trail byte 0x5C stays inside its character.
+    EXPECT_EQ(win32::Widen("C:\\表\\"), L"C:\\表\\");
+    EXPECT_EQ(win32::Narrow(L"ソ能表"), "ソ能表");
+    EXPECT_EQ(win32::Narrow(L"１曲リピート"), "\x82\x50\x8B\xC8\x83\x8A\x83\x73\x81\x5B\x83\x67");
+    bool lossless = true;
+    win32::Narrow(L"a\U0001F600", &lossless);
+    EXPECT_FALSE(lossless);
+    win32::Narrow(L"連続再生", &lossless);
+    EXPECT_TRUE(lossless);
+}
+
+}  // namespace
+}  // namespace fw

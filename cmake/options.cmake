@@ -25,6 +25,9 @@ if(WIN32)
     _WIN32_WINNT=0x0601 WINVER=0x0601)
   # One self-contained executable: no libgcc, libstdc++ or winpthread DLLs.
   target_link_options(sorbel_options INTERFACE -static -static-libgcc -static-libstdc++)
+  # Small executables: unused code is dropped and symbols are stripped.
+  target_compile_options(sorbel_options INTERFACE -ffunction-sections -fdata-sections)
+  target_link_options(sorbel_options INTERFACE -Wl,--gc-sections $<$<CONFIG:Release>:-s>)
 endif()
 
 # Version numbers for the programs' resource scripts.

@@ -1,0 +1,167 @@
+// Vistel on the in-memory platform and file system: a fresh program state,
+// the player's Sorbel.ini beside C:\Sorbel\Vistel.exe, and helpers that
+// script the pointer and run poll cycles.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Main.h"
+#include "framework/files.h"
+#include "framework/gui/system.h"
+#include "framework/ini.h"
+#include "framework/memory/memory_files.h"
+#include "framework/memory/memory_platform.h"
+
+namespace vistel_test {
+
+using fw::MemoryFileSystem;
+using fw::MemoryPlatform;
+
+inline const std::string kIni = "C:\\Sorbel\\Sorbel.ini";
+
+// The program's own texts.
+inline const std::string kContinuous = "連続再生";
+inline const std::string kRepeatOne = "１曲リピート";
+inline const std::string kStopAfterOne = "１曲停止";
+
+// The scheme colours, by number, as 0x00BBGGRR.
+inline constexpr fw::TColor kSchemeColors[18] = {
+    0xFFFF00, 0x000000, 0xFF0000, 0x808080, 0xFF00FF, 0x808080, 0x008000, 0x00FF00, 0xC0C0C0,
+    0x000080, 0x800000, 0x008080, 0x800080, 0x0000FF, 0xC0C0C0, 0x808000, 0xFFFFFF, 0x00FFFF,
+};
+
+// "[VISTEL]" followed by the given lines, each ended with CR LF.
+inline std::string Section(const std::vector<std::string>& lines) {
+    std::string text = "[VISTEL]\r\n";
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+// A file system that passes every call on, and lets a test act (as the
+// player would) just before each read.
+class HookedFiles : public fw::FileSystem {
+public:
+    explicit HookedFiles(fw::FileSystem& inner) : inner_(inner) {}
+
+    std::function<void(const std::string& path)> beforeRead;
+
+    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) override {
+        if (beforeRead) beforeRead(path);
+        return inner_.ReadFile(path, contents, reason);
+    }
+    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override {
+        return inner_.ReplaceFile(path, contents, reason);
+    }
+    bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
+    bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
+    bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
+    std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+
+private:
+    fw::FileSystem& inner_;
+};
+
+inline void ResetProgramState() {
+    MainForm = nullptr;
+    ColorIndex = 13;
+    DragLatch = false;
+    HowLatch = false;
+    ColorLatch = false;
+    LastCursorX = 0;
+    LastCursorY = 0;
+}
+
+class VistelTest : public ::testing::Test {
+protected:
+    VistelTest() {
+        fw::SetFiles(&files);
+        files.AddFolder("C:\\Sorbel");
+        platform.exeName = "C:\\Sorbel\\Vistel.exe";
+        ResetProgramState();
+    }
+
+    ~VistelTest() override {
+        application.reset();
+        MainForm = nullptr;
+        fw::SetFiles(nullptr);
+    }
+
+    // Creates the application and the form, as the program entry does;
+    // FormCreate runs.
+    void Start() {
+        application = std::make_unique<fw::TApplication>();
+        application->CreateForm(MainForm);
+    }
+
+    // Ends the program (FormDestroy runs) and starts it afresh with the
+    // program-wide state of a new process.
+    void Restart() {
+        application.reset();
+        ResetProgramState();
+        Start();
+    }
+
+    void StartWith(const std::string& ini) {
+        files.Put(kIni, ini);
+        Start();
+    }
+
+    std::string Ini() const { return files.Get(kIni).value_or("<none>"); }
+    // A key of [VISTEL] in the settings file as it stands on disk.
+    std::string Saved(std::string_view key) const {
+        std::string text = Ini();
+        std::optional<std::string_view> value = fw::IniFindValue(text, "VISTEL", key);
+        return value ? std::string(*value) : "<missing>";
+    }
+    void Cycle() { MainForm->TimerTimer(nullptr); }
+    void Cycles(int count) {
+        for (int i = 0; i < count; ++i) Cycle();
+    }
+
+    MemoryPlatform::Window& Window() { return platform.WindowOf(MainForm->Handle()); }
+    MemoryPlatform::Window& WindowOf(fw::TLabel* label) { return platform.WindowOf(label->Handle()); }
+
+    // Shows the window and paints it, so that later paints can be counted.
+    void ShowSettled() {
+        fw::ShowWindow(MainForm->Handle(), SW_SHOWNOACTIVATE);
+        platform.ProcessPaints();
+    }
+
+    // Puts the cursor at a point given relative to the window's top-left
+    // corner, with the left button down or up.
+    void Pointer(int dx, int dy, bool down) {
+        platform.cursor = {MainForm->Left() + dx, MainForm->Top() + dy};
+        platform.leftButton = down;
+    }
+    void Press(int dx, int dy) { Pointer(dx, dy, true); }
+    void Release() { platform.leftButton = false; }
+
+    // The cursor moved by (dx, dy), the button as it is.
+    void MoveBy(int dx, int dy) {
+        platform.cursor.x += dx;
+        platform.cursor.y += dy;
+    }
+
+    fw::TPoint Position() const { return {MainForm->Left(), MainForm->Top()}; }
+
+    std::vector<fw::TLabel*> Labels() const {
+        return {MainForm->LaPath,  MainForm->LaStatusBar, MainForm->LaCurrent, MainForm->Label3,
+                MainForm->LaTotal, MainForm->LaColor,     MainForm->LaHow,     MainForm->LaDevice};
+    }
+
+    bool Closed() const { return application && application->Terminated(); }
+
+    MemoryPlatform platform;
+    MemoryFileSystem files;
+    HookedFiles hooked{files};  // installed by tests that need it
+    std::unique_ptr<fw::TApplication> application;
+};
+
+}  // namespace vistel_test

@@ -1,0 +1,176 @@
+// Vistel's start, window, close and end: where the settings file is, the
+// window as designed, FormCreate, FormCloseQuery, FormDestroy and the
+// program entry.
+#include <string>
+
+#include "display_fixture.h"
+#include "framework/gui/entry.h"
+
+namespace vistel_test {
+namespace {
+
+TEST_F(VistelTest, SettingsFileIsTheSorbelIniBesideTheExecutable) {
+    // "表" and "ソ" end in the byte 0x5C; "能" too.
+    ASSERT_EQ(std::string("表ソ能"), "\x95\x5C\x83\x5C\x94\x5C");
+    struct Case {
+        const char* exe;
+        const char* ini;
+    } cases[] = {
+        {"C:\\Sorbel\\Vistel.exe", "C:\\Sorbel\\Sorbel.ini"},
+        {"C:\\Vistel.exe", "C:\\Sorbel.ini"},
+        {"D:\\Program Files\\表\\Vistel.exe", "D:\\Program Files\\表\\Sorbel.ini"},
+        {"C:\\能\\ソ\\Vistel.exe", "C:\\能\\ソ\\Sorbel.ini"},
+        {"C:\\Sorbel\\表.exe", "C:\\Sorbel\\Sorbel.ini"},
+        {"\\\\server\\share\\Vistel.exe", "\\\\server\\share\\Sorbel.ini"},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exe);
+        platform.exeName = c.exe;
+        EXPECT_EQ(MainForm->OpenSettings()->FileName(), c.ini);
+    }
+}
+
+TEST_F(VistelTest, ReadsOnlyTheSorbelIniOfItsOwnFolder) {
+    platform.exeName = "C:\\表\\Vistel.exe";
+    files.Put("C:\\表\\Sorbel.ini", Section({"ColorNum=5", "Visible=1", "PlaySong=ここ"}));
+    files.Put("C:\\Sorbel.ini", Section({"ColorNum=7", "Visible=1", "PlaySong=親"}));
+    files.Put(kIni, Section({"ColorNum=9", "Visible=1", "PlaySong=他"}));
+    Start();
+    EXPECT_EQ(ColorIndex, 5);
+    Cycle();
+    EXPECT_FALSE(Closed());
+    EXPECT_EQ(MainForm->LaStatusBar->Caption(), "ここ");
+    MainForm->Close();
+    EXPECT_EQ(files.Get("C:\\表\\Sorbel.ini"), Section({"ColorNum=5", "Visible=1", "PlaySong=ここ"}));
+    EXPECT_EQ(files.Get("C:\\Sorbel.ini"), Section({"ColorNum=7", "Visible=1", "PlaySong=親"}));
+    EXPECT_EQ(files.ReplaceCount(), 1);
+}
+
+TEST_F(VistelTest, WindowStartsHiddenAsDesigned) {
+    Start();
+    EXPECT_EQ(Position(), (fw::TPoint{757, 136}));
+    EXPECT_EQ(MainForm->Width(), 198);
+    EXPECT_EQ(MainForm->Height(), 90);
+    EXPECT_EQ(MainForm->ClientRect(), fw::Rect(0, 0, 198, 90));
+    EXPECT_EQ(MainForm->Caption(), "Vistel");
+    EXPECT_EQ(MainForm->Design().BorderStyle, fw::bsNone);
+    EXPECT_EQ(MainForm->Design().FormStyle, fw::fsStayOnTop);
+    EXPECT_FALSE(MainForm->Visible());
+    EXPECT_TRUE(Window().showCommands.empty());
+    EXPECT_EQ(MainForm->Timer->Interval(), 50u);
+    EXPECT_TRUE(MainForm->Timer->Enabled());
+
+    struct Case {
+        fw::TLabel* label;
+        int left, top, width, height, fontHeight;
+        unsigned style;
+        bool autoSize;
+        fw::TAlignment alignment;
+        const char* caption;  // null: not looked at
+    } cases[] = {
+        {MainForm->LaPath, 0, 0, -1, 13, 13, 0, true, fw::taLeftJustify, nullptr},
+        {MainForm->LaStatusBar, 0, 16, -1, 13, 13, 0, true, fw::taLeftJustify, nullptr},
+        {MainForm->LaCurrent, 0, 32, -1, 37, 37, 0, true, fw::taLeftJustify, "00:00"},
+        {MainForm->Label3, 88, 32, -1, 37, 37, 0, true, fw::taLeftJustify, "/"},
+        {MainForm->LaTotal, 112, 32, -1, 37, 37, 0, true, fw::taLeftJustify, "00:00"},
+        {MainForm->LaDevice, 0, 72, 60, 15, 15, fw::fsItalic, false, fw::taLeftJustify, "一時停止"},
+        {MainForm->LaColor, 80, 72, -1, 15, 15, fw::fsItalic, true, fw::taLeftJustify, "Color"},
+        {MainForm->LaHow, 120, 72, 73, 17, 15, fw::fsItalic, false, fw::taCenter, "１曲リピート"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label->Name());
+        EXPECT_EQ(c.label->Left(), c.left);
+        EXPECT_EQ(c.label->Top(), c.top);
+        if (c.width >= 0) {
+            EXPECT_EQ(c.label->Width(), c.width);
+        }
+        EXPECT_EQ(c.label->Height(), c.height);
+        EXPECT_EQ(c.label->Font()->Height(), -c.fontHeight);
+        EXPECT_EQ(c.label->Font()->Style(), c.style);
+        EXPECT_EQ(c.label->Font()->Name(), "ＭＳ Ｐゴシック");
+        EXPECT_EQ(c.label->Font()->Charset(), SHIFTJIS_CHARSET);
+        EXPECT_EQ(c.label->AutoSize(), c.autoSize);
+        EXPECT_EQ(c.label->Alignment(), c.alignment);
+        EXPECT_TRUE(c.label->Transparent());
+        if (c.caption) {
+            EXPECT_EQ(c.label->Caption(), c.caption);
+        }
+    }
+}
+
+TEST_F(VistelTest, FormCreateRestoresTheApplicationAndTakesOneSnapshot) {
+    Start();
+    EXPECT_EQ(platform.restores, 1);
+    EXPECT_EQ(platform.bitmapsAlive, 1);
+    EXPECT_EQ(platform.screenDCsOutstanding, 0);
+    EXPECT_EQ(files.ReplaceCount(), 0);
+    EXPECT_FALSE(files.Exists(kIni));
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(VistelTest, CloseSavesColorNumAndKeepsEveryOtherByte) {
+    const std::string before = "[Sorbel]\r\nVolume=80\r\nColorNum=2\r\n[VISTEL]\r\nVisible=1\r\nColorNum=4\r\n"
+                               "How=1\r\n[Tail]\r\nx=y";
+    StartWith(before);
+    EXPECT_EQ(ColorIndex, 4);
+    ColorIndex = 9;
+    EXPECT_TRUE(MainForm->CloseQuery());
+    std::string after = before;
+    after.replace(after.find("ColorNum=4"), 10, "ColorNum=9");
+    EXPECT_EQ(Ini(), after);
+    MainForm->Close();
+    EXPECT_TRUE(Closed());
+}
+
+TEST_F(VistelTest, ClosingWithoutASettingsFileCreatesItWithColorNumOnly) {
+    Start();
+    MainForm->Close();
+    EXPECT_EQ(Ini(), "[VISTEL]\r\nColorNum=13\r\n");
+}
+
+TEST_F(VistelTest, FormDestroyFreesTheSnapshot) {
+    Start();
+    ASSERT_EQ(platform.bitmapsAlive, 1);
+    application.reset();
+    EXPECT_EQ(platform.bitmapsAlive, 0);
+}
+
+// The program entry, run as the framework's own entry runs it.
+class ProgramEntryTest : public VistelTest {
+protected:
+    int Run() {
+        application = std::make_unique<fw::TApplication>();
+        return ProgramMain();
+    }
+};
+
+TEST_F(ProgramEntryTest, WithoutSettingsFileEndsAfterTheFirstPollAndLeavesColorNum) {
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(platform.Now(), 50);
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(Ini(), "[VISTEL]\r\nColorNum=13\r\n");
+    EXPECT_EQ(files.ReplaceCount(), 1);
+    EXPECT_EQ(application->Title(), "Vistel");
+    EXPECT_FALSE(application->ShowMainForm());
+    ASSERT_NE(MainForm, nullptr);
+    EXPECT_EQ(application->MainForm(), MainForm);
+    EXPECT_EQ(MainForm->LaPath->Caption(), "新規カセット 再生0/0全");
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(ProgramEntryTest, RunsUntilThePlayerTurnsVisibleOff) {
+    files.Put(kIni, Section({"Visible=1", "ColorNum=3"}));
+    platform.onIdle = [&] {
+        if (platform.Now() >= 500) files.Put(kIni, Section({"Visible=0", "ColorNum=3"}));
+    };
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(platform.Now(), 550);
+    EXPECT_EQ(Position(), (fw::TPoint{757, 136}));
+    EXPECT_EQ(Ini(), Section({"Visible=0", "ColorNum=3"}));
+    EXPECT_EQ(files.ReplaceCount(), 1);
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+}  // namespace
+}  // namespace vistel_test

@@ -1,0 +1,278 @@
+// The poll cycle: what each key of [VISTEL] puts on the labels, when the
+// display closes, and that only changes are set and painted.
+#include <string>
+#include <vector>
+
+#include "display_fixture.h"
+
+namespace vistel_test {
+namespace {
+
+struct Shown {
+    std::string path, song, current, total, how, device;
+};
+
+Shown ShownNow() {
+    return {MainForm->LaPath->Caption(),    MainForm->LaStatusBar->Caption(), MainForm->LaCurrent->Caption(),
+            MainForm->LaTotal->Caption(),   MainForm->LaHow->Caption(),       MainForm->LaDevice->Caption()};
+}
+
+void ExpectShown(const Shown& expected) {
+    Shown shown = ShownNow();
+    EXPECT_EQ(shown.path, expected.path);
+    EXPECT_EQ(shown.song, expected.song);
+    EXPECT_EQ(shown.current, expected.current);
+    EXPECT_EQ(shown.total, expected.total);
+    EXPECT_EQ(shown.how, expected.how);
+    EXPECT_EQ(shown.device, expected.device);
+}
+
+TEST_F(VistelTest, WithoutSettingsFileShowsTheDefaultsAndCloses) {
+    Start();
+    Cycle();
+    ExpectShown({"新規カセット 再生0/0全", "停止", "00:00", "00:00", kContinuous, "停止"});
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(Ini(), "[VISTEL]\r\nColorNum=13\r\n");
+    EXPECT_TRUE(MainForm->Timer->Enabled());
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(VistelTest, ShowsTheSectionAsThePlayerWroteIt) {
+    StartWith("[Sorbel]\r\nPlaySong=違う\r\nVisible=0\r\n" +
+              Section({"Visible=1", "CasFile=C:\\Music\\demo.cas", "PlaySong=03 春の歌", "Total=04:31",
+                       "Current=01:02", "PlayingIndex=3", "Count=12", "How=2", "Play=1", "Stop=0"}) +
+              "[After]\r\nCount=99\r\n");
+    Cycle();
+    ExpectShown({"demo.cas 再生3/12全", "03 春の歌", "01:02", "04:31", kStopAfterOne, "再生"});
+    EXPECT_EQ(MainForm->Label3->Caption(), "/");
+    EXPECT_EQ(MainForm->LaColor->Caption(), "Color");
+    EXPECT_FALSE(Closed());
+}
+
+TEST_F(VistelTest, VisibleDecidesWhetherTheDisplayCloses) {
+    struct Case {
+        const char* line;
+        bool closes;
+    } cases[] = {
+        {"Visible=1", false}, {"Visible=-1", false}, {"visible=2", false}, {"VISIBLE= 1 ", false},
+        {"Visible=0", true},  {"Visible=", true},    {"Visible=True", true}, {"Visible=yes", true},
+        {"Other=1", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        files.Put(kIni, Section({c.line, "ColorNum=4"}));
+        Restart();
+        Cycle();
+        EXPECT_EQ(Closed(), c.closes);
+        // Only a close writes, and it writes ColorNum only.
+        EXPECT_EQ(Ini(), Section({c.line, "ColorNum=4"}));
+        EXPECT_TRUE(MainForm->Timer->Enabled());
+    }
+}
+
+TEST_F(VistelTest, HowSetsTheModeTextAndOtherValuesKeepIt) {
+    struct Case {
+        const char* first;
+        const char* then;
+        std::string shown;
+    } cases[] = {
+        {"How=0", "How=1", kRepeatOne},   {"How=1", "How=2", kStopAfterOne}, {"How=2", "How=0", kContinuous},
+        {"How=2", "How=3", kStopAfterOne}, {"How=1", "How=-1", kRepeatOne},  {"How=2", "How=one", kContinuous},
+        {"How=1", "How=", kContinuous},    {"How=2", "Other=1", kContinuous}, {"How=1", "HOW=2", kStopAfterOne},
+        {"How=0", "How=2147483647", kContinuous},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + " then " + c.then);
+        files.Put(kIni, Section({"Visible=1", c.first}));
+        Cycle();
+        files.Put(kIni, Section({"Visible=1", c.then}));
+        Cycle();
+        EXPECT_EQ(MainForm->LaHow->Caption(), c.shown);
+    }
+    EXPECT_EQ(files.ReplaceCount(), 0);
+}
+
+TEST_F(VistelTest, PlayAndStopGiveTheTransportText) {
+    struct Case {
+        std::vector<std::string> lines;
+        const char* shown;
+    } cases[] = {
+        {{}, "停止"},
+        {{"Play=0", "Stop=0"}, "停止"},
+        {{"Play=1", "Stop=0"}, "再生"},
+        {{"Play=0", "Stop=1"}, "一時停止"},
+        {{"Play=1", "Stop=1"}, "一時停止"},
+        {{"Play=-5"}, "再生"},
+        {{"PLAY=1"}, "再生"},
+        {{"play=1", "stop=1"}, "一時停止"},
+        {{"Play=True", "Stop=yes"}, "停止"},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.lines));
+        std::vector<std::string> lines = c.lines;
+        lines.insert(lines.begin(), "Visible=1");
+        files.Put(kIni, Section(lines));
+        Cycle();
+        EXPECT_EQ(MainForm->LaDevice->Caption(), c.shown);
+    }
+}
+
+TEST_F(VistelTest, CassetteLineIsTheFileNameThenTheSongNumbers) {
+    struct Case {
+        std::vector<std::string> lines;
+        const char* shown;
+    } cases[] = {
+        {{}, "新規カセット 再生0/0全"},
+        {{"CasFile="}, " 再生0/0全"},
+        {{"CasFile=demo.cas"}, "demo.cas 再生0/0全"},
+        {{"CasFile=C:\\Music\\demo.cas", "PlayingIndex=3", "Count=12"}, "demo.cas 再生3/12全"},
+        {{"CasFile=C:demo.cas"}, "demo.cas 再生0/0全"},
+        {{"CasFile=C:\\Music\\"}, " 再生0/0全"},
+        {{"CasFile=\\\\server\\share\\x.cas"}, "x.cas 再生0/0全"},
+        // 0x5C trail bytes inside a name are no separators.
+        {{"CasFile=C:\\表\\ソ.cas"}, "ソ.cas 再生0/0全"},
+        {{"CasFile=D:\\曲\\能表.cas"}, "能表.cas 再生0/0全"},
+        {{"CasFile=表"}, "表 再生0/0全"},
+        {{"PlayingIndex=-1", "Count=0"}, "新規カセット 再生-1/0全"},
+        {{"PlayingIndex=007", "Count=+5"}, "新規カセット 再生7/5全"},
+        {{"PlayingIndex=2147483647", "Count=-2147483648"}, "新規カセット 再生2147483647/-2147483648全"},
+        {{"PlayingIndex=x", "Count=2147483648"}, "新規カセット 再生0/0全"},
+        {{"casfile=a.cas", "PLAYINGINDEX=2", "count=4"}, "a.cas 再生2/4全"},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.lines));
+        std::vector<std::string> lines = c.lines;
+        lines.insert(lines.begin(), "Visible=1");
+        files.Put(kIni, Section(lines));
+        Cycle();
+        EXPECT_EQ(MainForm->LaPath->Caption(), c.shown);
+    }
+}
+
+TEST_F(VistelTest, SongAndTimesAreShownAsStored) {
+    struct Case {
+        std::vector<std::string> lines;
+        const char* song;
+        const char* current;
+        const char* total;
+    } cases[] = {
+        {{"PlaySong=", "Total=", "Current="}, "", "", ""},
+        {{"PlaySong=  曲名  ", "Total=1:2:3", "Current=abc"}, "曲名", "abc", "1:2:3"},
+        {{"playsong=\"引用\"", "TOTAL=99:99", "current=-0"}, "引用", "-0", "99:99"},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.lines));
+        std::vector<std::string> lines = c.lines;
+        lines.insert(lines.begin(), "Visible=1");
+        files.Put(kIni, Section(lines));
+        Cycle();
+        EXPECT_EQ(MainForm->LaStatusBar->Caption(), c.song);
+        EXPECT_EQ(MainForm->LaCurrent->Caption(), c.current);
+        EXPECT_EQ(MainForm->LaTotal->Caption(), c.total);
+    }
+}
+
+TEST_F(VistelTest, SetsOnlyChangedLabelsAndRepaintsOncePerChangedCycle) {
+    std::vector<std::string> state = {"Visible=1",  "CasFile=a.cas", "PlaySong=曲", "Total=03:00",
+                                      "Current=00:01", "How=1",      "Play=1"};
+    StartWith(Section(state));
+    ShowSettled();
+    Cycle();
+    EXPECT_EQ(Window().paints, 2);  // the show, then the first cycle's changes
+
+    struct Step {
+        const char* what;
+        std::size_t line;  // index in state; 0: nothing changes
+        const char* value;
+        fw::TLabel* label;
+    } steps[] = {
+        {"nothing", 0, "Visible=1", nullptr},
+        {"Current", 4, "Current=00:02", MainForm->LaCurrent},
+        {"nothing again", 0, "Visible=1", nullptr},
+        {"Total", 3, "Total=03:01", MainForm->LaTotal},
+        {"PlaySong", 2, "PlaySong=次の曲", MainForm->LaStatusBar},
+        {"CasFile", 1, "CasFile=b.cas", MainForm->LaPath},
+        {"How", 5, "How=2", MainForm->LaHow},
+        {"Play", 6, "Play=0", MainForm->LaDevice},
+        {"How out of range", 5, "How=9", nullptr},
+        {"a key no label shows", 0, "Visible=7", nullptr},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        state[s.line] = s.value;
+        files.Put(kIni, Section(state));
+        std::vector<int> textChanges;
+        for (fw::TLabel* label : Labels()) textChanges.push_back(WindowOf(label).textChanges);
+        const int paints = Window().paints;
+        Cycle();
+        // The repaint happens within the cycle, not later.
+        EXPECT_EQ(Window().paints, paints + (s.label ? 1 : 0));
+        for (std::size_t i = 0; i < Labels().size(); ++i) {
+            fw::TLabel* label = Labels()[i];
+            SCOPED_TRACE(label->Name());
+            EXPECT_EQ(WindowOf(label).textChanges, textChanges[i] + (label == s.label ? 1 : 0));
+        }
+        platform.ProcessPaints();
+        EXPECT_EQ(Window().paints, paints + (s.label ? 1 : 0));
+    }
+
+    // Everything at once still paints once.
+    files.Put(kIni, Section({"Visible=1", "CasFile=z.cas", "PlaySong=z", "Total=z", "Current=z", "How=0",
+                             "Stop=1"}));
+    const int paints = Window().paints;
+    Cycle();
+    EXPECT_EQ(Window().paints, paints + 1);
+    EXPECT_FALSE(Closed());
+}
+
+TEST_F(VistelTest, LabelSetByOtherMeansIsCorrectedAtTheNextCycle) {
+    StartWith(Section({"Visible=1", "Total=03:00", "How=0"}));
+    ShowSettled();
+    Cycle();
+    MainForm->LaTotal->SetCaption("xx");
+    MainForm->LaHow->SetCaption("yy");
+    const int paints = Window().paints;
+    Cycle();
+    EXPECT_EQ(MainForm->LaTotal->Caption(), "03:00");
+    EXPECT_EQ(MainForm->LaHow->Caption(), kContinuous);
+    EXPECT_EQ(Window().paints, paints + 1);
+}
+
+TEST_F(VistelTest, NeverWritesThePlayersFileWhileOnlyShowingIt) {
+    const std::string ini = "; player\r\n[Sorbel]\r\nVolume=80\r\n" +
+                            Section({"Visible=1", "CasFile=C:\\a.cas", "How=1", "Play=1", "ColorNum=6"});
+    StartWith(ini);
+    Cycles(20);
+    EXPECT_EQ(Ini(), ini);
+    EXPECT_EQ(files.ReplaceCount(), 0);
+}
+
+TEST_F(VistelTest, TimerRunsOneCycleEvery50MsAndIsOffWhileItRuns) {
+    StartWith(Section({"Visible=1", "Current=00:01"}));
+    std::vector<bool> enabledAtRead;
+    fw::SetFiles(&hooked);
+    hooked.beforeRead = [&](const std::string&) { enabledAtRead.push_back(MainForm->Timer->Enabled()); };
+
+    platform.Advance(49);
+    EXPECT_EQ(MainForm->LaCurrent->Caption(), "00:00");
+    EXPECT_TRUE(enabledAtRead.empty());
+    platform.Advance(1);
+    EXPECT_EQ(MainForm->LaCurrent->Caption(), "00:01");
+    files.Put(kIni, Section({"Visible=1", "Current=00:02"}));
+    platform.Advance(49);
+    EXPECT_EQ(MainForm->LaCurrent->Caption(), "00:01");
+    platform.Advance(1);
+    EXPECT_EQ(MainForm->LaCurrent->Caption(), "00:02");
+
+    ASSERT_FALSE(enabledAtRead.empty());
+    EXPECT_EQ(enabledAtRead, std::vector<bool>(enabledAtRead.size(), false));
+    EXPECT_TRUE(MainForm->Timer->Enabled());
+    fw::SetFiles(&files);
+}
+
+}  // namespace
+}  // namespace vistel_test

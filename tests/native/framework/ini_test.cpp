@@ -98,6 +98,14 @@ const std::string kSorbelIni =
     "[Window]\r\n"
     "Left=10\r\n";
 
+// `text` with its one occurrence of `from` replaced by `to`.
+std::string Edited(std::string text, const std::string& from, const std::string& to) {
+    std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos);
+    EXPECT_EQ(text.find(from, at + 1), std::string::npos);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 TEST(IniSetValue, ChangesOnlyTheValueWritten) {
     struct Case {
         std::string name;
@@ -108,15 +116,11 @@ TEST(IniSetValue, ChangesOnlyTheValueWritten) {
         std::string expected;
     } cases[] = {
         {"value replaced in place, spacing kept", kSorbelIni, "vistel", "HOW", "12",
-         "; Sorbel 設定\r\n[Sorbel]\r\nFolder=C:\\表示\\MIDI\r\nVolume = 80 \r\n\r\n[VISTEL]\r\nVisible=1\r\n"
-         "CasFile=C:\\表示\\新規カセット.cas\r\n  How = 12  \r\nColorNum=\"5\"\r\n; 最後\r\n\r\n[Window]\r\nLeft=10\r\n"},
+         Edited(kSorbelIni, "  How = 0  ", "  How = 12  ")},
         {"quoted value replaced with its quotes", kSorbelIni, "VISTEL", "ColorNum", "7",
-         "; Sorbel 設定\r\n[Sorbel]\r\nFolder=C:\\表示\\MIDI\r\nVolume = 80 \r\n\r\n[VISTEL]\r\nVisible=1\r\n"
-         "CasFile=C:\\表示\\新規カセット.cas\r\n  How = 0  \r\nColorNum=7\r\n; 最後\r\n\r\n[Window]\r\nLeft=10\r\n"},
+         Edited(kSorbelIni, "ColorNum=\"5\"", "ColorNum=7")},
         {"new key after the last key, before comment and blank line", kSorbelIni, "VISTEL", "Count", "3",
-         "; Sorbel 設定\r\n[Sorbel]\r\nFolder=C:\\表示\\MIDI\r\nVolume = 80 \r\n\r\n[VISTEL]\r\nVisible=1\r\n"
-         "CasFile=C:\\表示\\新規カセット.cas\r\n  How = 0  \r\nColorNum=\"5\"\r\nCount=3\r\n; 最後\r\n\r\n[Window]\r\n"
-         "Left=10\r\n"},
+         Edited(kSorbelIni, "ColorNum=\"5\"\r\n", "ColorNum=\"5\"\r\nCount=3\r\n")},
         {"new section at the end", kSorbelIni, "Other", "k", "v", kSorbelIni + "[Other]\r\nk=v\r\n"},
         {"empty file", "", "VISTEL", "ColorNum", "13", "[VISTEL]\r\nColorNum=13\r\n"},
         {"LF file keeps LF", "[A]\nx=1\n", "VISTEL", "How", "1", "[A]\nx=1\n[VISTEL]\nHow=1\n"},

@@ -1,0 +1,252 @@
+// The interactive run, BtChangeClick: check the fields, read the source,
+// finish the output folder, convert, write safely, delete the source only
+// after a successful write, report.
+#include <string>
+#include <vector>
+
+#include "tovakin_fixture.h"
+
+namespace tovakin_test {
+namespace {
+
+const std::string kSource = "C:\\Music\\Lists\\list.cas";
+const std::string kSourceText = "C:\\Music\\Lists\\a.mid\nC:\\Music\\Pop\\b.mid\nD:\\c.mid";
+// kSourceText converted for the source's own folder, and for C:\Out\.
+const std::string kInPlace = CrLf({"a.mid", "..\\Pop\\b.mid", "D:\\c.mid"});
+const std::string kForOut = CrLf({"..\\Music\\Lists\\a.mid", "..\\Music\\Pop\\b.mid", "D:\\c.mid"});
+
+class ConversionRunTest : public TovakinTest {
+protected:
+    ConversionRunTest() {
+        files.Put(kSource, kSourceText);
+        files.AddFolder("C:\\Out");
+    }
+};
+
+TEST_F(ConversionRunTest, AnEmptyFieldShowsTheInputErrorOnceAndChangesNothing) {
+    struct Case {
+        const char* casFile;
+        const char* output;
+    } cases[] = {{"", ""}, {"C:\\Music\\Lists\\list.cas", ""}, {"", "C:\\Out"}, {"", "C:\\Out\\"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "source " << testing::PrintToString(std::string(c.casFile))
+                                        << ", output " << testing::PrintToString(std::string(c.output)));
+        Open();
+        Form().LbCas->Items()->Add("kept");
+        Convert(c.casFile, c.output, true);
+        EXPECT_EQ(Boxes(), std::vector<Box>{InputErrorBox()});
+        EXPECT_EQ(Form().EdCasFile->Text(), c.casFile);
+        EXPECT_EQ(Form().EdOutput->Text(), c.output);
+        EXPECT_EQ(CasLines(), std::vector<std::string>{"kept"});
+        EXPECT_EQ(files.Get(kSource), kSourceText);
+        EXPECT_EQ(files.ReplaceCount(), 0);
+    }
+}
+
+TEST_F(ConversionRunTest, OnlyEmptinessIsAnInputError) {
+    // Blanks pass the check and fail at reading, naming the path as typed.
+    Open();
+    Convert(" ", " ");
+    EXPECT_EQ(Boxes(), std::vector<Box>{OpenErrorBox(" ")});
+}
+
+TEST_F(ConversionRunTest, AnUnreadableSourceShowsTheOpenErrorWithItsPath) {
+    files.Put("C:\\Music\\busy.cas", "x");
+    files.SetLocked("C:\\Music\\busy.cas", true);
+    const char* sources[] = {"C:\\Music\\none.cas", "C:\\Nowhere\\list.cas", "C:\\Music\\busy.cas",
+                             "C:\\Music\\Lists", "c:\\music\\表\\無い.cas"};
+    for (const char* source : sources) {
+        SCOPED_TRACE(source);
+        Open();
+        Form().LbCas->Items()->Add("kept");
+        Convert(source, "C:\\Out", true);
+        EXPECT_EQ(Boxes(), std::vector<Box>{OpenErrorBox(source)});
+        // Nothing converted, deleted or written; the output field untouched.
+        EXPECT_EQ(Form().EdOutput->Text(), "C:\\Out");
+        EXPECT_EQ(CasLines(), std::vector<std::string>{"kept"});
+        EXPECT_EQ(files.ReplaceCount(), 0);
+        EXPECT_EQ(files.Get("C:\\Music\\busy.cas"), "x");
+        EXPECT_EQ(files.Get(kSource), kSourceText);
+    }
+}
+
+TEST_F(ConversionRunTest, TheOutputFolderGetsItsFinalBackslashAndKeepsIt) {
+    struct Case {
+        std::string typed;
+        std::string shown;  // EdOutput after the run
+    } cases[] = {
+        {"C:\\Out", "C:\\Out\\"},
+        {"C:\\Out\\", "C:\\Out\\"},
+        // A last double-byte character whose trail byte is 0x5C ("表") is no backslash.
+        {"C:\\Out\\表", "C:\\Out\\表\\"},
+        {"C:\\Out\\ソ", "C:\\Out\\ソ\\"},
+        {"C:\\Out\\表\\", "C:\\Out\\表\\"},
+        {"C:\\Out\\曲", "C:\\Out\\曲\\"},
+        // A drive root as the browser gives it, with the backslash appended.
+        {"C:\\\\", "C:\\\\"},
+    };
+    files.AddFolder("C:\\Out\\表");
+    files.AddFolder("C:\\Out\\ソ");
+    files.AddFolder("C:\\Out\\曲");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.typed));
+        Open();
+        Convert(kSource, c.typed);
+        EXPECT_EQ(Form().EdOutput->Text(), c.shown);
+        EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+        // The converted cassette lies in that folder, under the source's name.
+        const std::string written = c.shown + "list.cas";
+        EXPECT_TRUE(files.Get(written).has_value());
+        EXPECT_EQ(files.Get(kSource), kSourceText);
+    }
+    EXPECT_EQ(files.Get("C:\\Out\\表\\list.cas"),
+              CrLf({"..\\..\\Music\\Lists\\a.mid", "..\\..\\Music\\Pop\\b.mid", "D:\\c.mid"}));
+    EXPECT_EQ(files.Get("C:\\list.cas"), CrLf({"Music\\Lists\\a.mid", "Music\\Pop\\b.mid", "D:\\c.mid"}));
+}
+
+TEST_F(ConversionRunTest, ACompletedRunLeavesTheFieldsAndHoldsTheConvertedLines) {
+    Open();
+    Convert(kSource, "C:\\Out");
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+    EXPECT_EQ(files.Get(kSource), kSourceText);
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    EXPECT_EQ(Form().EdCasFile->Text(), kSource);
+    EXPECT_FALSE(Form().ChDelete->Checked());
+    EXPECT_EQ(CasLines(), (std::vector<std::string>{"..\\Music\\Lists\\a.mid", "..\\Music\\Pop\\b.mid", "D:\\c.mid"}));
+    // Another run can start at once.
+    Form().BtChange->Click();
+    EXPECT_EQ(Boxes(), (std::vector<Box>{DoneBox(), DoneBox()}));
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+}
+
+TEST_F(ConversionRunTest, TheSourceFolderWithoutDeleteOverwritesTheSource) {
+    Open();
+    Convert(kSource, "C:\\Music\\Lists");
+    EXPECT_EQ(files.Get(kSource), kInPlace);
+    EXPECT_EQ(files.FilePaths(), std::vector<std::string>{kSource});
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+}
+
+TEST_F(ConversionRunTest, TheSourceFolderWithDeleteLeavesTheConvertedCassette) {
+    // However the same folder is spelled, the file just written is never deleted.
+    const char* outputs[] = {"C:\\Music\\Lists", "c:\\MUSIC\\lists\\", "C:\\Music\\.\\Lists\\",
+                             "C:\\Music\\Pop\\..\\Lists"};
+    for (const char* output : outputs) {
+        SCOPED_TRACE(output);
+        files.Put(kSource, kSourceText);
+        Open();
+        Convert(kSource, output, true);
+        EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+        EXPECT_EQ(files.Get(kSource), kInPlace);
+        EXPECT_EQ(files.FilePaths(), std::vector<std::string>{kSource});
+    }
+}
+
+TEST_F(ConversionRunTest, AnotherFolderWithDeleteWritesThenDeletesTheSource) {
+    Open();
+    Convert(kSource, "C:\\Out", true);
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+    EXPECT_FALSE(files.Exists(kSource));
+    EXPECT_EQ(files.FilePaths(), std::vector<std::string>{"C:\\Out\\list.cas"});
+    // A second press finds no source.
+    Form().BtChange->Click();
+    EXPECT_EQ(Boxes(), (std::vector<Box>{DoneBox(), OpenErrorBox(kSource)}));
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+    EXPECT_EQ(files.ReplaceCount(), 1);
+}
+
+TEST_F(ConversionRunTest, AFailedDeletionIsSilent) {
+    files.SetReadOnly(kSource, true);
+    Open();
+    Convert(kSource, "C:\\Out", true);
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+    EXPECT_EQ(files.Get(kSource), kSourceText);
+}
+
+TEST_F(ConversionRunTest, AnExistingTargetIsReplacedWithoutAQuestion) {
+    files.Put("C:\\Out\\list.cas", "an older cassette\r\n");
+    Open();
+    Convert(kSource, "C:\\Out\\");
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+}
+
+TEST_F(ConversionRunTest, AFailedWriteLosesNothingAndShowsTheApplicationsErrorBox) {
+    const std::string oldTarget = "an older cassette\r\n";
+    struct Case {
+        const char* what;
+        const char* output;   // typed
+        std::string target;   // where the write was aimed
+        void (*fail)(MemoryFileSystem&);
+        std::string reason;
+    } cases[] = {
+        {"read-only target in another folder", "C:\\Out", "C:\\Out\\list.cas",
+         [](MemoryFileSystem& f) { f.SetReadOnly("C:\\Out\\list.cas", true); }, MemoryFileSystem::kAccessDenied},
+        {"locked target in another folder", "C:\\Out", "C:\\Out\\list.cas",
+         [](MemoryFileSystem& f) { f.SetLocked("C:\\Out\\list.cas", true); }, MemoryFileSystem::kSharingViolation},
+        {"replace refused in another folder", "C:\\Out", "C:\\Out\\list.cas",
+         [](MemoryFileSystem& f) { f.FailNextReplaces(1, "ディスクがいっぱいです。"); }, "ディスクがいっぱいです。"},
+        {"replace refused over the source", "C:\\Music\\Lists", kSource,
+         [](MemoryFileSystem& f) { f.FailNextReplaces(1); }, MemoryFileSystem::kAccessDenied},
+        {"missing output folder", "C:\\Missing", "C:\\Missing\\list.cas", [](MemoryFileSystem&) {},
+         MemoryFileSystem::kPathNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files = MemoryFileSystem();
+        files.Put(kSource, kSourceText);
+        files.Put("C:\\Out\\list.cas", oldTarget);
+        c.fail(files);
+        Open();
+        Convert(kSource, c.output, true);
+        const std::vector<Box> boxes = Boxes();
+        ASSERT_EQ(boxes.size(), 1u) << "no completion message after a failed write";
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, c.target, boxes[0].text);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, c.reason, boxes[0].text);
+        EXPECT_EQ(boxes[0].caption, kTitle);
+        EXPECT_EQ(boxes[0].flags, kErrorStyle);
+        // Source and earlier target byte for byte as they were.
+        files.SetLocked("C:\\Out\\list.cas", false);
+        EXPECT_EQ(files.Get(kSource), kSourceText);
+        EXPECT_EQ(files.Get("C:\\Out\\list.cas"), oldTarget);
+        EXPECT_EQ(files.FilePaths(), (std::vector<std::string>{kSource, "C:\\Out\\list.cas"}));
+        // The appended backslash and the converted lines remain.
+        EXPECT_EQ(Form().EdOutput->Text(), std::string(c.output) + "\\");
+        EXPECT_EQ(Form().LbCas->Items()->Count(), 3);
+        EXPECT_NE(CasLines()[0], "C:\\Music\\Lists\\a.mid");
+    }
+}
+
+TEST_F(ConversionRunTest, ASecondRunOverACassetteConvertedInPlaceChangesNoLine) {
+    Open();
+    Convert(kSource, "C:\\Music\\Lists\\");
+    Form().BtChange->Click();
+    EXPECT_EQ(files.Get(kSource), kInPlace);
+    EXPECT_EQ(files.ReplaceCount(), 2);
+    EXPECT_EQ(Boxes(), (std::vector<Box>{DoneBox(), DoneBox()}));
+}
+
+TEST_F(ConversionRunTest, TheEnterKeyInAnEditBoxStartsTheRun) {
+    Open();
+    ASSERT_EQ(Form().DefaultButton(), Form().BtChange);
+    Form().PressDefaultButton();
+    EXPECT_EQ(Boxes(), std::vector<Box>{InputErrorBox()});
+    Form().EdCasFile->SetText(kSource);
+    Form().EdOutput->SetText("C:\\Out");
+    Form().PressDefaultButton();
+    EXPECT_EQ(Boxes(), (std::vector<Box>{InputErrorBox(), DoneBox()}));
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
+}
+
+TEST_F(ConversionRunTest, MessageBoxesBelongToTheShownWindow) {
+    TMainForm& form = Open();
+    Convert("", "");
+    Convert(kSource, "C:\\Out");
+    ASSERT_EQ(Platform().messageBoxes.size(), 2u);
+    for (const auto& box : Platform().messageBoxes) EXPECT_EQ(box.owner, form.Handle());
+}
+
+}  // namespace
+}  // namespace tovakin_test

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,11 @@
 #include "framework/ini.h"
 #include "framework/memory/memory_files.h"
 #include "framework/memory/memory_platform.h"
+
+namespace fw {
+// Readable points in failure messages.
+inline void PrintTo(const TPoint& point, std::ostream* out) { *out << "(" << point.x << ", " << point.y << ")"; }
+}  // namespace fw
 
 namespace vistel_test {
 

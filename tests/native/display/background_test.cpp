@@ -1,0 +1,140 @@
+// The imitated transparency: the client area shows the screen snapshot
+// under the window, the snapshot is taken at start and at each drag start,
+// and moves repaint.
+#include <string>
+
+#include "display_fixture.h"
+
+namespace vistel_test {
+namespace {
+
+// A picture whose every pixel differs from its neighbours and from black.
+fw::TPixels Picture(int width, int height, fw::TColor base) {
+    fw::TPixels picture(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) picture.At(x, y) = base + static_cast<fw::TColor>(y * 2048 + x + 1);
+    return picture;
+}
+
+constexpr fw::TColor kFirst = 0x000000;
+constexpr fw::TColor kSecond = 0x400000;
+
+class BackgroundTest : public VistelTest {
+protected:
+    void SetUp() override {
+        platform.screen = Picture(1280, 1024, kFirst);
+        StartWith(Section({"Visible=1"}));
+        Cycle();
+        ShowSettled();
+    }
+
+    // The client area shows `picture` as seen from the window's place `at`,
+    // and black where that lies outside the picture.
+    void ExpectClientShows(const fw::TPixels& picture, fw::TPoint at) {
+        int wrong = 0;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 198; ++x) {
+                const int sx = at.x + x, sy = at.y + y;
+                const fw::TColor expected = picture.Contains(sx, sy) ? picture.At(sx, sy) : fw::clBlack;
+                if (platform.ClientPixel(MainForm->Handle(), x, y) != expected && wrong++ == 0)
+                    ADD_FAILURE() << "client pixel " << x << "," << y << " (screen " << sx << "," << sy << ")";
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    void Drag(int dx, int dy) {
+        Press(150, 5);
+        Cycle();
+        MoveBy(dx, dy);
+        Cycle();
+        Release();
+        Cycle();
+        platform.ProcessPaints();
+    }
+};
+
+TEST_F(BackgroundTest, ClientShowsTheSnapshotUnderTheWindow) {
+    const fw::TPixels first = Picture(1280, 1024, kFirst);
+    ExpectClientShows(first, {757, 136});
+    EXPECT_EQ(platform.ClientPixel(MainForm->Handle(), 0, 0), first.At(757, 136));
+    EXPECT_EQ(platform.ClientPixel(MainForm->Handle(), 197, 89), first.At(954, 225));
+}
+
+TEST_F(BackgroundTest, EraseBackgroundPaintsTheSnapshotInsteadOfTheWindowColour) {
+    fw::TMessage erase{WM_ERASEBKGND, 0, 0, 0};
+    MainForm->Dispatch(erase);
+    EXPECT_EQ(erase.Result, 1);
+    ExpectClientShows(Picture(1280, 1024, kFirst), {757, 136});
+    for (fw::TColor pixel : Window().surface.pixels) ASSERT_NE(pixel, fw::clBtnFace);
+}
+
+TEST_F(BackgroundTest, MoveRepaintsTheSnapshotAtTheNewPlace) {
+    fw::TMessage move{WM_MOVE, 0, 0, 0};
+    const int invalidations = Window().invalidations;
+    MainForm->Dispatch(move);
+    EXPECT_TRUE(Window().invalid);
+    EXPECT_EQ(Window().invalidations, invalidations + 1);
+    const int paints = Window().paints;
+    MainForm->SetLeft(600);
+    MainForm->SetTop(300);
+    platform.ProcessPaints();
+    EXPECT_EQ(Window().paints, paints + 1);
+    ExpectClientShows(Picture(1280, 1024, kFirst), {600, 300});
+}
+
+TEST_F(BackgroundTest, SnapshotIsRetakenOnlyWhenADragBegins) {
+    platform.screen = Picture(1280, 1024, kSecond);
+    MainForm->Invalidate();
+    platform.ProcessPaints();
+    ExpectClientShows(Picture(1280, 1024, kFirst), {757, 136});
+    files.Put(kIni, Section({"Visible=1", "Current=00:05"}));
+    Cycle();  // a repaint for a changed label takes no snapshot either
+    ExpectClientShows(Picture(1280, 1024, kFirst), {757, 136});
+
+    Drag(10, 5);
+    ExpectClientShows(Picture(1280, 1024, kSecond), {767, 141});
+    EXPECT_EQ(platform.bitmapsAlive, 1);
+}
+
+TEST_F(BackgroundTest, WhereTheWindowLiesOffTheSnapshotItPaintsBlack) {
+    const fw::TPixels first = Picture(1280, 1024, kFirst);
+    struct Case {
+        fw::TPoint at;
+    } cases[] = {{{1200, 136}}, {{-50, -20}}, {{1100, 980}}, {{1279, 1023}}, {{2000, 2000}}, {{-300, 10}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.at));
+        MainForm->SetLeft(c.at.x);
+        MainForm->SetTop(c.at.y);
+        platform.ProcessPaints();
+        ExpectClientShows(first, c.at);
+    }
+}
+
+TEST_F(BackgroundTest, ManyDragsKeepOneSnapshotAndReleaseTheScreen) {
+    for (int i = 0; i < 12; ++i) Drag(3, 2);
+    EXPECT_EQ(Position(), (fw::TPoint{757 + 36, 136 + 24}));
+    EXPECT_EQ(platform.bitmapsAlive, 1);
+    EXPECT_EQ(platform.screenDCsOutstanding, 0);
+    EXPECT_EQ(Window().showCommands.size(), 1u + 2u * 12u);  // the settling show, then hide and show per drag
+    application.reset();
+    EXPECT_EQ(platform.bitmapsAlive, 0);
+}
+
+TEST_F(BackgroundTest, ScreenSizeChangeTakesEffectAtTheNextCapture) {
+    const fw::TPixels small = Picture(800, 600, kSecond);
+    platform.screen = small;
+    MainForm->Invalidate();
+    platform.ProcessPaints();
+    ExpectClientShows(Picture(1280, 1024, kFirst), {757, 136});  // the old snapshot, whole
+
+    Press(150, 5);
+    Cycle();
+    platform.ProcessPaints();
+    // The new snapshot is 800 wide: the window's columns from 800 on are black.
+    ExpectClientShows(small, {757, 136});
+    EXPECT_EQ(platform.ClientPixel(MainForm->Handle(), 42, 0), small.At(799, 136));
+    EXPECT_EQ(platform.ClientPixel(MainForm->Handle(), 43, 0), fw::clBlack);
+}
+
+}  // namespace
+}  // namespace vistel_test

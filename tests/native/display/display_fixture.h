@@ -90,6 +90,8 @@ protected:
         fw::SetFiles(&files);
         files.AddFolder("C:\\Sorbel");
         platform.exeName = "C:\\Sorbel\\Vistel.exe";
+        // A small screen that holds the window: every capture copies it all.
+        platform.screen = fw::TPixels(1024, 768, fw::clBlack);
         ResetProgramState();
     }
 

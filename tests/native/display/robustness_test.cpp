@@ -1,0 +1,176 @@
+// Settings files the display must survive without harm: huge, random,
+// read-only, locked, and rewritten by the player while the display reads it.
+#include <algorithm>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "display_fixture.h"
+
+namespace vistel_test {
+namespace {
+
+std::string RandomBytes(unsigned seed, std::size_t size) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin());
+}
+
+TEST_F(VistelTest, HugeFilesAreReadAndKept) {
+    std::string lines = "[Sorbel]\r\n";
+    for (int i = 0; lines.size() < 10'000'000; ++i)
+        lines += "Song" + std::to_string(i) + "=C:\\曲\\" + std::string(80, 'x') + "\r\n";
+    const std::string withSection =
+        lines + Section({"Visible=1", "PlaySong=最後の曲", "How=2", "Count=9", "PlayingIndex=8"});
+    StartWith(withSection);
+    // Each cycle reads the whole file: keep them few.
+    Cycle();
+    EXPECT_FALSE(Closed());
+    EXPECT_EQ(MainForm->LaStatusBar->Caption(), "最後の曲");
+    EXPECT_EQ(MainForm->LaPath->Caption(), "新規カセット 再生8/9全");
+    EXPECT_EQ(Ini(), withSection);
+    Press(156, 80);
+    Cycle();
+    Release();
+    EXPECT_EQ(MainForm->LaHow->Caption(), kContinuous);
+    std::string expected = withSection;
+    expected.replace(expected.rfind("How=2"), 5, "How=0");
+    EXPECT_EQ(Ini(), expected);
+
+    // One line of a megabyte, without any line end or section.
+    const std::string oneLine(1'000'000, 'v');
+    files.Put(kIni, oneLine);
+    Cycle();
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(MainForm->LaStatusBar->Caption(), "停止");
+    EXPECT_EQ(Ini(), oneLine + "\r\n[VISTEL]\r\nColorNum=13\r\n");
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(VistelTest, RandomBytesGiveDefaultsAndAreKept) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        const std::string noise = RandomBytes(seed, 64 * 1024);
+        files.Put(kIni, noise);
+        Restart();
+        Cycles(3);
+        EXPECT_TRUE(Closed());
+        EXPECT_EQ(ColorIndex, 13);
+        EXPECT_EQ(MainForm->LaDevice->Caption(), "停止");
+        EXPECT_TRUE(StartsWith(Ini(), noise));
+
+        // Noise in front of a real section.
+        const std::string withSection = noise + "\r\n" + Section({"Visible=1", "PlaySong=曲", "How=2"});
+        files.Put(kIni, withSection);
+        Restart();
+        Cycles(2);
+        EXPECT_FALSE(Closed());
+        EXPECT_EQ(MainForm->LaStatusBar->Caption(), "曲");
+        Press(156, 80);
+        Cycle();
+        Release();
+        std::string expected = withSection;
+        expected.replace(expected.rfind("How=2"), 5, "How=0");
+        EXPECT_EQ(Ini(), expected);
+    }
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(VistelTest, ReadOnlyFileIsNeverChangedAndTheDisplayGoesOn) {
+    const std::string ini = Section({"Visible=1", "How=0", "ColorNum=4"});
+    files.Put(kIni, ini);
+    files.SetReadOnly(kIni, true);
+    Start();
+    Cycle();
+    Press(156, 80);
+    Cycle();
+    EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);  // stepped, though not written
+    Cycles(2);
+    EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);
+    Release();
+    Cycles(2);
+    EXPECT_EQ(MainForm->LaHow->Caption(), kContinuous);  // the file still says 0
+    Press(90, 80);
+    Cycle();
+    Release();
+    Cycle();
+    EXPECT_EQ(ColorIndex, 5);
+    EXPECT_FALSE(Closed());
+    MainForm->Close();
+    EXPECT_EQ(Ini(), ini);
+    EXPECT_EQ(files.ReplaceCount(), 0);
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(VistelTest, LockedFileReadsAsDefaultsAndIsNotTouched) {
+    const std::string ini = Section({"Visible=1", "PlaySong=曲", "How=2", "ColorNum=4"});
+    files.Put(kIni, ini);
+    files.SetLocked(kIni, true);
+    Start();
+    EXPECT_EQ(ColorIndex, 13);
+    Press(156, 80);
+    Cycle();
+    EXPECT_EQ(MainForm->LaStatusBar->Caption(), "停止");
+    EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);  // 連続再生 from the default, then the click
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(Ini(), ini);
+    EXPECT_EQ(files.ReplaceCount(), 0);
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+TEST_F(VistelTest, FileRewrittenBeforeEveryReadShowsOnlyValuesItHeld) {
+    const std::vector<std::string> songs = {"春の歌", "Summer", "表ソ能"};
+    const std::vector<std::string> times = {"00:10", "01:23", "59:59"};
+    const std::vector<std::string> cassettes = {"C:\\a\\x.cas", "D:\\表\\y.cas", "z.cas"};
+    std::set<std::string> paths;
+    for (const char* name : {"x.cas", "y.cas", "z.cas"})
+        for (const char* numbers : {" 再生1/5全", " 再生1/9全", " 再生2/5全", " 再生2/9全"})
+            paths.insert(std::string(name) + numbers);
+    const std::set<std::string> allowed[] = {
+        paths,
+        {songs.begin(), songs.end()},
+        {times.begin(), times.end()},
+        {times.begin(), times.end()},
+        {kContinuous, kRepeatOne, kStopAfterOne},
+        {"停止", "再生", "一時停止"},
+    };
+
+    std::mt19937 random(7);
+    auto pick = [&](const std::vector<std::string>& from) { return from[random() % from.size()]; };
+    auto rewrite = [&] {
+        files.Put(kIni, "[Sorbel]\r\nVolume=" + std::to_string(random() % 100) + "\r\n" +
+                            Section({"Visible=1", "CasFile=" + pick(cassettes), "PlaySong=" + pick(songs),
+                                     "Total=" + pick(times), "Current=" + pick(times),
+                                     "PlayingIndex=" + pick({"1", "2"}), "Count=" + pick({"5", "9"}),
+                                     "How=" + pick({"0", "1", "2"}), "Play=" + pick({"0", "1"}),
+                                     "Stop=" + pick({"0", "1"})}));
+    };
+    rewrite();
+    Start();
+    fw::SetFiles(&hooked);
+    hooked.beforeRead = [&](const std::string&) { rewrite(); };
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        SCOPED_TRACE(cycle);
+        // Now and then a click on the mode label, held for a few cycles.
+        if (cycle % 11 == 0) Press(156, 80);
+        if (cycle % 11 == 3) Release();
+        Cycle();
+        ASSERT_FALSE(Closed());
+        const std::string shown[] = {MainForm->LaPath->Caption(),    MainForm->LaStatusBar->Caption(),
+                                     MainForm->LaTotal->Caption(),   MainForm->LaCurrent->Caption(),
+                                     MainForm->LaHow->Caption(),     MainForm->LaDevice->Caption()};
+        for (std::size_t i = 0; i < std::size(shown); ++i) ASSERT_TRUE(allowed[i].count(shown[i])) << shown[i];
+    }
+    fw::SetFiles(&files);
+    EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+}  // namespace
+}  // namespace vistel_test

@@ -32,6 +32,11 @@ std::string KeyNames() {
     return names;
 }
 
+// A value must stay on its line of the file.
+bool BreaksALine(std::string_view value) {
+    return value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
 int UsageError(const Console& console, const std::string& message) {
     console.err(message);
     console.err("Run \"SorbelStandIn help\" for the commands.");
@@ -54,7 +59,7 @@ int RunSet(const std::vector<std::string>& args, const Console& console) {
         if (!info) return UsageError(console, "unknown key " + Quoted(name) + "; the keys are " + KeyNames());
         if (info->form == Form::String) {
             value = console.valueText(value);
-            if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+            if (BreaksALine(value))
                 return UsageError(console, "bad value for " + std::string(info->name) + ": a line end or NUL");
         } else {
             std::int32_t number;
@@ -175,6 +180,8 @@ int RunPlay(const std::vector<std::string>& args, const Console& console) {
     PlayerSetup setup;
     setup.iniPath = positional[0];
     const std::string& cassette = positional[1];
+    setup.casFile = console.valueText(cassette);
+    if (BreaksALine(setup.casFile)) return UsageError(console, "bad cassette path: a line end or NUL");
     std::string error;
     if (!LoadCassette(cassette, seconds, setup.songs, error)) {
         console.err(error);
@@ -184,7 +191,6 @@ int RunPlay(const std::vector<std::string>& args, const Console& console) {
         console.err("cassette " + cassette + " holds no songs");
         return kExitFailed;
     }
-    setup.casFile = console.valueText(cassette);
     setup.how = how;
     setup.quitAfter = quitAfter;
     Player player(std::move(setup), console.out, console.err);
@@ -209,9 +215,10 @@ std::vector<std::string> Usage() {
         "      Prints the keys as Vistel reads them, defaults marked.",
         "  SorbelStandIn play <ini> <cassette.cas> [--seconds N] [--quit-after S] [--how 0|1|2]",
         "      Plays the cassette's songs, N seconds each (default: 20 to 60, by position),",
-        "      and obeys How at the end of each song: 0 next (stop after the last),",
-        "      1 the same again, 2 stop.  Commands on standard input, one per line:",
-        "      p pause/resume (play when stopped), n next song, q quit.",
+        "      and obeys How at the end of each song: 0 the next song (after the last:",
+        "      stop, wound back to the first), 1 the same again, 2 stop on that song.",
+        "      Commands on standard input, one per line: p pause/resume (play when",
+        "      stopped), n next song (after the last, the first), q quit.",
         "      Quitting (q, --quit-after, Ctrl-C, end of input while not playing) writes",
         "      Visible=0 and Play=0.",
         "",

@@ -38,6 +38,10 @@ Player::Player(PlayerSetup setup, Sink out, Sink warn)
     : setup_(std::move(setup)), out_(std::move(out)), warn_(std::move(warn)) {}
 
 bool Player::Start(std::string& error) {
+    if (setup_.songs.empty()) {
+        error = "no songs to play";
+        return false;
+    }
     Set(Key::Visible, 1);
     Set(Key::CasFile, setup_.casFile);
     Set(Key::Count, static_cast<int>(setup_.songs.size()));

@@ -86,6 +86,7 @@ TEST_F(PlayCommand, RejectsBadInputWithoutTouchingTheSettings) {
         {{"play", kIni, "C:\\Music\\locked.cas"}, kExitFailed, "cannot read cassette C:\\Music\\locked.cas: "},
         {{"play", kIni, "C:\\Music\\empty.cas"}, kExitFailed, "cassette C:\\Music\\empty.cas holds no songs"},
         {{"play", kIni, "C:\\Music\\blank.cas"}, kExitFailed, "holds no songs"},
+        {{"play", kIni, "C:\\Music\\a\nb.cas"}, kExitUsage, "bad cassette path: a line end"},
         {{"play", kIni}, kExitUsage, "a settings file and a cassette file"},
         {{"play", kIni, kCas, "extra"}, kExitUsage, "a settings file and a cassette file"},
         {{"play", kIni, kCas, "--seconds"}, kExitUsage, "--seconds needs a number"},

@@ -184,12 +184,26 @@ TEST_F(CommandLineTest, ABareFileNameIsTakenFromTheCurrentFolderAndConvertedTher
 }
 
 TEST_F(CommandLineTest, ARelativePathIsTakenFromTheCurrentFolder) {
-    files.SetCurrentDirectory("C:\\Music");
-    Put("C:\\Music\\Lists\\list.cas");
-    RunWith({"Lists\\list.cas"});
-    EXPECT_EQ(files.Get("C:\\Music\\Lists\\list.cas"), Converted());
-    EXPECT_EQ(files.ReplaceCount(), 1);
-    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    struct Case {
+        const char* current;
+        const char* argument;
+    } cases[] = {
+        {"C:\\Music", "Lists\\list.cas"},
+        {"C:\\Music\\Lists\\Sub", "..\\list.cas"},
+        {"C:\\Music\\Pop", ".\\..\\Lists\\list.cas"},
+        {"C:\\", "Music\\Lists\\list.cas"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        files = MemoryFileSystem();
+        files.SetCurrentDirectory(c.current);
+        Put("C:\\Music\\Lists\\list.cas");
+        RunWith({c.argument});
+        EXPECT_EQ(files.Get("C:\\Music\\Lists\\list.cas"), Converted());
+        EXPECT_EQ(files.FilePaths(), std::vector<std::string>{"C:\\Music\\Lists\\list.cas"});
+        EXPECT_EQ(files.ReplaceCount(), 1);
+        EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    }
 }
 
 TEST_F(CommandLineTest, AMissingBareFileNameIsReportedWithTheFolderItWasLookedFor) {

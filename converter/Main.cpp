@@ -14,6 +14,26 @@ const unsigned kErrorStyle = MB_OK | MB_ICONERROR;
 
 bool IsDrivePath(const std::string& line) { return line.size() >= 3 && line[1] == ':' && line[2] == '\\'; }
 
+// The full name of a cassette named on the command line, so that it is read
+// and written under one name and its lines are made relative to its own
+// folder.  A name without drive and root is taken from the current folder;
+// "\Music\list.cas" lies on the current drive; "D:list.cas" lies in drive D's
+// current folder: the current folder when that is on D, otherwise D's root.
+std::string FullArgumentPath(const std::string& argument) {
+    const std::string current = Files().CurrentDirectory();
+    const bool currentHasDrive = current.size() >= 2 && current[1] == ':';
+    const bool hasDrive = argument.size() >= 2 && argument[1] == ':';
+    if (!hasDrive) {
+        const bool rooted = argument.starts_with('\\') && !argument.starts_with("\\\\");
+        if (rooted) return currentHasDrive ? current.substr(0, 2) + argument : argument;
+        return ExpandFileName(argument, current);
+    }
+    if (argument.size() == 2 || argument[2] == '\\' || argument[2] == '/') return argument;
+    if (currentHasDrive && SameTextIgnoringAsciiCase(current.substr(0, 2), argument.substr(0, 2)))
+        return ExpandFileName(argument.substr(2), current);
+    return argument.substr(0, 2) + "\\" + argument.substr(2);
+}
+
 }  // namespace
 
 TMainForm::TMainForm(TComponent* Owner) : TForm(Owner, MainDesign) {}
@@ -39,8 +59,7 @@ void TMainForm::FormCreate(TObject*) {
     for (int i = 1; i <= ParamCount(); ++i) {
         std::string argument = ParamStr(i);
         if (argument.empty()) continue;
-        // A name without a folder is a file of the current folder.
-        argument = ExpandFileName(argument, Files().CurrentDirectory());
+        argument = FullArgumentPath(argument);
         EdCasFile->SetText(argument);
         EdOutput->SetText(ExtractFileDir(argument) + "\\");
         try {

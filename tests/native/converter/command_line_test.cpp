@@ -206,6 +206,52 @@ TEST_F(CommandLineTest, ARelativePathIsTakenFromTheCurrentFolder) {
     }
 }
 
+TEST_F(CommandLineTest, APathWithoutDriveOrRootIsReadAndWrittenUnderOneFullName) {
+    // Put() gives each cassette a line "D:\other.mid"; on drive D that line
+    // is converted too.
+    const std::string inMusicLists = CrLf({"here.mid", "Sub\\below.mid", "..\\..\\other.mid", "\\\\nas\\m\\net.mid"});
+    const std::string inRoot = CrLf({"here.mid", "Sub\\below.mid", "other.mid", "\\\\nas\\m\\net.mid"});
+    struct Case {
+        const char* current;
+        const char* argument;
+        const char* cassette;  // the file the argument names
+        std::string converted;
+        const char* decoy;     // where a careless run would read or write
+    } cases[] = {
+        // "D:list.cas" names a file of drive D's current folder...
+        {"D:\\Music\\Lists", "D:list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists, "D:\\list.cas"},
+        {"D:\\Music", "d:Lists\\list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists, "D:\\Lists\\list.cas"},
+        // ...which is its root while the current folder is on another drive.
+        {"C:\\Music", "D:list.cas", "D:\\list.cas", inRoot, "C:\\Music\\list.cas"},
+        // "\Music\Lists\list.cas" lies on the current drive.
+        {"D:\\Other", "\\Music\\Lists\\list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists,
+         "C:\\Music\\Lists\\list.cas"},
+        {"C:\\Other", "\\Music\\Lists\\list.cas", "C:\\Music\\Lists\\list.cas", Converted(),
+         "D:\\Music\\Lists\\list.cas"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        files = MemoryFileSystem();
+        files.SetCurrentDirectory(c.current);
+        Put(c.cassette);
+        files.Put(c.decoy, "decoy");
+        RunWith({c.argument});
+        EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+        EXPECT_EQ(files.Get(c.cassette), c.converted);
+        EXPECT_EQ(files.Get(c.decoy), "decoy");
+        EXPECT_EQ(files.ReplaceCount(), 1);
+    }
+}
+
+TEST_F(CommandLineTest, ANetworkCassetteIsRewrittenInPlaceAndItsDrivePathsStay) {
+    files.SetCurrentDirectory("C:\\Music");
+    files.Put("\\\\nas\\share\\list.cas", "C:\\Music\\a.mid\n\\\\nas\\share\\b.mid\n");
+    RunWith({"\\\\nas\\share\\list.cas"});
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    EXPECT_EQ(files.Get("\\\\nas\\share\\list.cas"), CrLf({"C:\\Music\\a.mid", "\\\\nas\\share\\b.mid"}));
+    EXPECT_EQ(files.ReplaceCount(), 1);
+}
+
 TEST_F(CommandLineTest, AMissingBareFileNameIsReportedWithTheFolderItWasLookedFor) {
     files.SetCurrentDirectory("C:\\Music\\Lists");
     RunWith({"missing.cas"});

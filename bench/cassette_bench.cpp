@@ -68,26 +68,6 @@ private:
     std::string root_;
 };
 
-// The in-memory GUI platform.  Creating an edit box asks it for its text
-// before the edit box has a window, which the in-memory platform refuses
-// ("no window 0"); during control creation that read gives the empty text
-// Tovakin's edit boxes start with.
-class BenchPlatform final : public fw::MemoryPlatform {
-public:
-    fw::THandle CreateControlWindow(fw::TControl& control) override {
-        creating_ = true;
-        fw::THandle handle = MemoryPlatform::CreateControlWindow(control);
-        creating_ = false;
-        return handle;
-    }
-    std::string GetWindowText(fw::THandle window) override {
-        return window == 0 && creating_ ? std::string() : MemoryPlatform::GetWindowText(window);
-    }
-
-private:
-    bool creating_ = false;
-};
-
 // A playlist as a large collection gives it: mostly songs on the system
 // drive under artist and album folders with Japanese names (many ending in
 // a trail byte 0x5C: 表, ソ, 能, 予, 十), some on another drive or a network
@@ -187,7 +167,7 @@ int main(int argc, char** argv) {
     }
     const long peakBeforeRuns = PeakKiB();
 
-    BenchPlatform platform;
+    fw::MemoryPlatform platform;
     fw::TApplication application;
     application.SetTitle("Zelbin");
     application.CreateForm(MainForm);

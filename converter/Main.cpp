@@ -39,10 +39,11 @@ std::string FullArgumentPath(const std::string& argument) {
 TMainForm::TMainForm(TComponent* Owner) : TForm(Owner, MainDesign) {}
 
 void TMainForm::ConvertLines() {
-    const std::string output = EdOutput->Text() + ExtractFileName(EdCasFile->Text());
+    // The output path is worked out once: every line is made relative to it.
+    const TRelativePathBase output(EdOutput->Text() + ExtractFileName(EdCasFile->Text()));
     TStrings& lines = *LbCas->Items();
     for (int i = 0; i < lines.Count(); ++i)
-        if (IsDrivePath(lines[i])) lines[i] = ExtractRelativePath(output, lines[i]);
+        if (IsDrivePath(lines[i])) lines[i] = output.RelativePath(lines[i]);
 }
 
 void TMainForm::ShowOpenError() {

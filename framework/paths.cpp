@@ -26,13 +26,19 @@ std::size_t FindBackslash(std::string_view text, std::size_t from) {
 // pipes and control bytes, and may read a broken double-byte sequence in
 // more than one way; a name with any of these makes a relative form
 // uncertain.  "." and ".." are handled by the caller before this test.
+constexpr bool IsSpecialByte(unsigned char c) {
+    switch (c) {
+    case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|': return true;
+    default: return c < 0x20;
+    }
+}
+
 bool IsPlainName(std::string_view name) {
     if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
     for (std::size_t i = 0; i < name.size();) {
         const auto c = static_cast<unsigned char>(name[i]);
         const std::size_t length = CharLength(name, i);
-        if (length == 1 && (IsLeadByte(c) || c < 0x20 || std::string_view("/:*?\"<>|").find(c) != npos))
-            return false;
+        if (length == 1 && (IsLeadByte(c) || IsSpecialByte(c))) return false;
         i += length;
     }
     return true;
@@ -99,25 +105,31 @@ std::string ExtractFileDir(std::string_view path) {
     return std::string(path.substr(0, last + 1));
 }
 
-std::string ExtractRelativePath(std::string_view baseName, std::string_view destName) {
-    const std::size_t baseDrive = DriveLength(baseName);
-    const std::size_t destDrive = DriveLength(destName);
-    if (baseDrive == 0 || destDrive == 0 ||
-        !SameTextIgnoringAsciiCase(baseName.substr(0, baseDrive), destName.substr(0, destDrive)))
-        return std::string(destName);
-    const std::string_view baseRest = baseName.substr(baseDrive);
-    const std::string_view destRest = destName.substr(destDrive);
+TRelativePathBase::TRelativePathBase(std::string_view baseName) {
+    const std::size_t driveLength = DriveLength(baseName);
+    const std::string_view rest = baseName.substr(driveLength);
     // Without a root after the drive ("C:dir\x") a path depends on the
     // drive's current folder, which is not known here.
-    if (!baseRest.starts_with('\\') || !destRest.starts_with('\\')) return std::string(destName);
+    if (driveLength == 0 || !rest.starts_with('\\')) return;
+    std::vector<std::string_view> folders;
+    std::string_view file;
+    if (!SplitRooted(rest, folders, file) || !IsPlainName(file)) return;
+    drive_ = baseName.substr(0, driveLength);
+    folders_.assign(folders.begin(), folders.end());
+}
+
+std::string TRelativePathBase::RelativePath(std::string_view destName) const {
+    const std::size_t destDrive = DriveLength(destName);
+    if (drive_.empty() || destDrive == 0 || !SameTextIgnoringAsciiCase(drive_, destName.substr(0, destDrive)))
+        return std::string(destName);
+    const std::string_view destRest = destName.substr(destDrive);
+    if (!destRest.starts_with('\\')) return std::string(destName);
 
     // Kept from call to call: a playlist converts one line after another,
     // and this way a line costs no allocation beyond its result.
-    thread_local std::vector<std::string_view> baseFolders, destFolders;
-    std::string_view baseFile, destLast;
-    if (!SplitRooted(baseRest, baseFolders, baseFile) || !IsPlainName(baseFile) ||
-        !SplitRooted(destRest, destFolders, destLast))
-        return std::string(destName);
+    thread_local std::vector<std::string_view> destFolders;
+    std::string_view destLast;
+    if (!SplitRooted(destRest, destFolders, destLast)) return std::string(destName);
     // A destination whose last name is empty, "." or ".." names a folder.
     const bool destIsFolder = destLast.empty() || destLast == "." || destLast == "..";
     if (destIsFolder) {
@@ -128,11 +140,11 @@ std::string ExtractRelativePath(std::string_view baseName, std::string_view dest
     }
 
     std::size_t common = 0;
-    while (common < baseFolders.size() && common < destFolders.size() &&
-           SameTextIgnoringAsciiCase(baseFolders[common], destFolders[common]))
+    while (common < folders_.size() && common < destFolders.size() &&
+           SameTextIgnoringAsciiCase(folders_[common], destFolders[common]))
         ++common;
 
-    const std::size_t ups = baseFolders.size() - common;
+    const std::size_t ups = folders_.size() - common;
     std::string result;
     result.reserve(3 * ups + destRest.size());
     for (std::size_t i = 0; i < ups; ++i) result += "..\\";
@@ -144,6 +156,10 @@ std::string ExtractRelativePath(std::string_view baseName, std::string_view dest
     // The base's own folder: "." keeps the line from turning blank.
     if (result.empty()) result = ".\\";
     return result;
+}
+
+std::string ExtractRelativePath(std::string_view baseName, std::string_view destName) {
+    return TRelativePathBase(baseName).RelativePath(destName);
 }
 
 std::string ExpandFileName(std::string_view name, std::string_view currentDir) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fw {
 
@@ -22,6 +23,19 @@ std::string ExtractFileDir(std::string_view path);
 // and ".." are resolved the way Windows resolves them.  A result that names a
 // folder ends with "\"; the base's own folder is ".\", never an empty text.
 std::string ExtractRelativePath(std::string_view baseName, std::string_view destName);
+
+// A base for ExtractRelativePath prepared once, for the many lines of one
+// playlist that are all made relative to the same output file.
+class TRelativePathBase {
+public:
+    explicit TRelativePathBase(std::string_view baseName);
+    // The same as ExtractRelativePath(baseName, destName).
+    std::string RelativePath(std::string_view destName) const;
+
+private:
+    std::string drive_;                // empty: no relative form can be made sure
+    std::vector<std::string> folders_;  // normalised folder names of the base
+};
 
 // `name` made absolute against `currentDir` when it has no drive and no
 // leading backslash; otherwise `name` unchanged (so is an empty `name`, or

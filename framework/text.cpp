@@ -2,13 +2,6 @@
 
 namespace fw {
 
-std::size_t CharLength(std::string_view text, std::size_t index) {
-    if (index + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[index])) &&
-        IsTrailByte(static_cast<unsigned char>(text[index + 1])))
-        return 2;
-    return 1;
-}
-
 TMbcsByteType ByteType(std::string_view text, std::size_t index) {
     std::size_t i = 0;
     while (i < index) {

@@ -23,7 +23,12 @@ constexpr bool IsTrailByte(unsigned char c) {
 
 // Length in bytes of the character that starts at `index`: 2 for a lead byte
 // followed by a valid trail byte, otherwise 1.
-std::size_t CharLength(std::string_view text, std::size_t index);
+inline std::size_t CharLength(std::string_view text, std::size_t index) {
+    return index + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[index])) &&
+                   IsTrailByte(static_cast<unsigned char>(text[index + 1]))
+               ? 2
+               : 1;
+}
 
 // Role of the byte at `index`, scanning characters from the start of `text`.
 TMbcsByteType ByteType(std::string_view text, std::size_t index);

@@ -93,7 +93,10 @@ void TLabel::AdjustSize() {
 
 TEdit::TEdit(TForm& form, const TControlDesign& design) : TControl(form, design) { CreateHandle(); }
 
-std::string TEdit::Caption() const { return CurrentPlatform().GetWindowText(Handle()); }
+std::string TEdit::Caption() const {
+    // Until its window exists, an edit box holds its designed text.
+    return Handle() ? CurrentPlatform().GetWindowText(Handle()) : caption_;
+}
 
 TButton::TButton(TForm& form, const TControlDesign& design) : TControl(form, design) {
     default_ = design.Kind == TControlKind::BitBtn && design.BitBtnKind == bkOK;

@@ -57,29 +57,6 @@ inline std::string CrLf(const std::vector<std::string>& lines) {
     return text;
 }
 
-// The in-memory platform, with one framework defect worked around: creating
-// an edit box asks the edit box for its text (TEdit::Caption) before its
-// window exists, and the in-memory platform throws "no window 0" for that
-// read.  While a control window is being created, window 0 reads as empty,
-// which is what Tovakin's edit boxes hold at start.  Every other read of
-// window 0 still throws.
-class TovakinPlatform : public MemoryPlatform {
-public:
-    fw::THandle CreateControlWindow(fw::TControl& control) override {
-        creatingControl_ = true;
-        fw::THandle handle = MemoryPlatform::CreateControlWindow(control);
-        creatingControl_ = false;
-        return handle;
-    }
-    std::string GetWindowText(fw::THandle window) override {
-        if (window == 0 && creatingControl_) return {};
-        return MemoryPlatform::GetWindowText(window);
-    }
-
-private:
-    bool creatingControl_ = false;
-};
-
 class Session {
 public:
     // How the session starts: `commandLine` is the whole command line, program
@@ -103,7 +80,7 @@ public:
         return boxes;
     }
 
-    TovakinPlatform platform;
+    MemoryPlatform platform;
     fw::TApplication application;
 };
 
@@ -141,7 +118,7 @@ protected:
     }
 
     TMainForm& Form() { return *MainForm; }
-    TovakinPlatform& Platform() { return session->platform; }
+    MemoryPlatform& Platform() { return session->platform; }
     std::vector<Box> Boxes() const { return session->Boxes(); }
     std::vector<std::string> CasLines() { return MainForm->LbCas->Items()->Lines(); }
 

@@ -34,7 +34,6 @@ TEST_F(VistelTest, WithoutSettingsFileShowsTheDefaultsAndCloses) {
     EXPECT_TRUE(Closed());
     EXPECT_EQ(Ini(), "[VISTEL]\r\nColorNum=13\r\n");
     EXPECT_TRUE(MainForm->Timer->Enabled());
-    EXPECT_TRUE(platform.messageBoxes.empty());
 }
 
 TEST_F(VistelTest, ShowsTheSectionAsThePlayerWroteIt) {

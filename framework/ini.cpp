@@ -106,6 +106,23 @@ Location Locate(std::string_view text, std::string_view section, std::string_vie
     return location;
 }
 
+// The first block of a section: from its header line up to the next header
+// line or the end of the text; empty when the text has no such section.
+std::string_view FindSectionBlock(std::string_view text, std::string_view section) {
+    std::size_t begin = std::string_view::npos;
+    LineReader reader(text);
+    Line line;
+    while (reader.Next(line)) {
+        std::size_t i = line.begin;
+        while (i < line.end && IsBlank(text[i])) ++i;
+        if (i == line.end || text[i] != '[') continue;
+        if (begin != std::string_view::npos) return text.substr(begin, line.begin - begin);
+        std::string_view rest = text.substr(i + 1, line.end - i - 1);
+        if (SameTextIgnoringAsciiCase(Trim(rest.substr(0, rest.find(']'))), section)) begin = line.begin;
+    }
+    return begin == std::string_view::npos ? std::string_view() : text.substr(begin);
+}
+
 // The text's own line end (the first one in it), CR LF when it has none.
 std::string_view LineEndOf(std::string_view text) {
     std::size_t at = text.find_first_of("\r\n");
@@ -156,6 +173,14 @@ std::string IniSetValue(std::string_view text, std::string_view section, std::st
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
+std::string_view TIniFile::SectionBlock(std::string_view section) {
+    if (!block_ || !SameTextIgnoringAsciiCase(blockSection_, section)) {
+        block_ = FindSectionBlock(Contents(), section);
+        blockSection_ = section;
+    }
+    return *block_;
+}
+
 const std::string& TIniFile::Contents() {
     if (!contents_) {
         std::string contents;
@@ -169,18 +194,18 @@ const std::string& TIniFile::Contents() {
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) {
-    std::optional<std::string_view> value = IniFindValue(Contents(), section, key);
+    std::optional<std::string_view> value = IniFindValue(SectionBlock(section), section, key);
     return std::string(value ? *value : fallback);
 }
 
 std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback) {
-    std::optional<std::string_view> text = IniFindValue(Contents(), section, key);
+    std::optional<std::string_view> text = IniFindValue(SectionBlock(section), section, key);
     std::int32_t value;
     return (text && TryStrToInt(*text, value)) ? value : fallback;
 }
 
 bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool fallback) {
-    std::optional<std::string_view> text = IniFindValue(Contents(), section, key);
+    std::optional<std::string_view> text = IniFindValue(SectionBlock(section), section, key);
     std::int32_t value;
     return (text && TryStrToInt(*text, value)) ? value != 0 : fallback;
 }
@@ -199,6 +224,7 @@ bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std:
     std::string updated = IniSetValue(current, section, key, IntToStr(value));
     if (!Files().ReplaceFile(fileName_, updated, reason)) return false;
     contents_ = std::move(updated);
+    block_.reset();
     return true;
 }
 

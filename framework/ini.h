@@ -52,9 +52,15 @@ public:
 
 private:
     const std::string& Contents();
+    // The first block of `section` in the contents, header included; the
+    // last one asked for is kept, so the keys of one section read in a row
+    // do not each scan the whole file.
+    std::string_view SectionBlock(std::string_view section);
 
     std::string fileName_;
     std::optional<std::string> contents_;
+    std::string blockSection_;
+    std::optional<std::string_view> block_;
 };
 
 }  // namespace fw

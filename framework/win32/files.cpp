@@ -61,15 +61,18 @@ std::wstring FolderOf(const std::wstring& path) {
 }
 
 // Reads up to the end of the file into `data`, whose size is a first guess.
+// Reads to the end of the file.  A disk file gives fewer bytes than asked
+// only at its end, so a file smaller than the buffer costs one read: the
+// display reads its settings twenty times a second.
 bool ReadAll(HANDLE file, std::string& data, std::string& reason) {
     std::size_t used = 0;
     for (;;) {
-        if (used == data.size()) data.resize(data.size() * 2 + 4096);
+        if (used == data.size()) data.resize(data.size() * 2 + 65536);
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - used, 1u << 30));
         DWORD got = 0;
         if (!::ReadFile(file, data.data() + used, chunk, &got, nullptr)) return Fail(reason);
-        if (got == 0) break;
         used += got;
+        if (got < chunk) break;
     }
     data.resize(used);
     return true;
@@ -106,10 +109,7 @@ public:
         Handle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file.Valid()) return Fail(reason);
-        LARGE_INTEGER size;
         std::string data;
-        // The size is a hint only: the file may change while it is read.
-        if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) data.resize(static_cast<std::size_t>(size.QuadPart) + 1);
         if (!ReadAll(file.Get(), data, reason)) return false;
         contents = std::move(data);
         return true;

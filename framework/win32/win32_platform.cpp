@@ -73,10 +73,18 @@ struct Win32State {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool comInitialized = false;
     std::map<HWND, TForm*> forms;
+    // Where each form's window stands, kept up to date from the window's
+    // own position messages, so that reading a form's place costs nothing.
+    std::map<HWND, RECT> formRects;
     std::map<HWND, TControl*> controls;
     std::map<THandle, HDC> paintDCs;
-    std::map<UINT_PTR, TTimer*> timers;
-    std::map<TTimer*, UINT_PTR> timerIds;
+    // When each running timer falls due, in GetTickCount64 milliseconds.
+    std::map<TTimer*, ULONGLONG> timerDue;
+
+    // Ticks the timers that are due, one at a time, each restarting its
+    // interval before its handler runs; returns the milliseconds until the
+    // next one falls due, INFINITE when none runs.
+    DWORD FireDueTimers();
     struct Bitmap {
         HBITMAP bitmap;
         HDC dc;
@@ -133,7 +141,11 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     // Until the form object knows its window, the system alone handles it.
     if (!form || form->Handle() != Handle(hwnd)) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) State().forms.erase(hwnd);
+    if (msg == WM_NCDESTROY) {
+        State().forms.erase(hwnd);
+        State().formRects.erase(hwnd);
+    }
+    if (msg == WM_WINDOWPOSCHANGED) GetWindowRect(hwnd, &State().formRects[hwnd]);
     TMessage message{msg, wParam, lParam, 0};
     bool erase = msg == WM_ERASEBKGND;
     if (erase) self->BindPaintDC(Handle(hwnd), static_cast<THandle>(wParam));
@@ -216,11 +228,6 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void CALLBACK TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-    auto found = State().timers.find(id);
-    if (found != State().timers.end()) found->second->Tick();
-}
-
 }  // namespace
 
 HICON Win32State::CheckGlyph() {
@@ -298,7 +305,6 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
 }
 
 Win32Platform::~Win32Platform() {
-    for (auto& [id, timer] : state_->timers) KillTimer(nullptr, id);
     for (auto& [handle, bitmap] : state_->bitmaps) {
         SelectObject(bitmap.dc, bitmap.old);
         DeleteDC(bitmap.dc);
@@ -330,9 +336,32 @@ std::string Win32Platform::ExeName() {
 
 std::string Win32Platform::CommandLine() { return Narrow(GetCommandLineW()); }
 
+DWORD Win32State::FireDueTimers() {
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        auto next = std::min_element(timerDue.begin(), timerDue.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (next == timerDue.end()) return INFINITE;
+        if (next->second > now) return static_cast<DWORD>(std::min<ULONGLONG>(next->second - now, INFINITE - 1));
+        TTimer* timer = next->first;
+        next->second = now + timer->Interval();
+        timer->Tick();
+    }
+}
+
+// The application's message loop, which also keeps its timers: it waits
+// for the next message or the next timer, whichever comes first.  Timers
+// tick here only, not in the modal loops of message boxes and dialogs.
 void Win32Platform::Run(TApplication& application) {
     MSG msg;
-    while (!application.Terminated() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    while (!application.Terminated()) {
+        DWORD wait = state_->FireDueTimers();
+        if (application.Terminated()) break;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            continue;
+        }
+        if (msg.message == WM_QUIT) break;
         // Tab, Enter and the other dialog keys work in every form.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && state_->FormOf(root) && IsDialogMessageW(root, &msg)) continue;
@@ -375,6 +404,7 @@ THandle Win32Platform::CreateFormWindow(TForm& form) {
     HWND hwnd = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, x, y, rect.right - rect.left,
                                 rect.bottom - rect.top, nullptr, nullptr, state_->instance, &form);
     if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
+    GetWindowRect(hwnd, &state_->formRects[hwnd]);
     return Handle(hwnd);
 }
 
@@ -442,6 +472,7 @@ void Win32Platform::DestroyWindow(THandle window) {
     state_->controls.erase(hwnd);
     if (IsWindow(hwnd)) ::DestroyWindow(hwnd);
     state_->forms.erase(hwnd);
+    state_->formRects.erase(hwnd);
 }
 
 void Win32Platform::SetWindowText(THandle window, const std::string& text) {
@@ -463,6 +494,10 @@ std::string Win32Platform::GetWindowText(THandle window) {
 
 TRect Win32Platform::WindowRect(THandle window) {
     HWND hwnd = Hwnd(window);
+    if (auto known = state_->formRects.find(hwnd); known != state_->formRects.end()) {
+        const RECT& r = known->second;
+        return {r.left, r.top, r.right, r.bottom};
+    }
     RECT rect{};
     GetWindowRect(hwnd, &rect);
     if (HWND parent = GetParent(hwnd); parent && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
@@ -577,21 +612,12 @@ std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
 
 // --- Timers and pointer -----------------------------------------------------------------
 
-void Win32Platform::StartTimer(TTimer& timer) {
-    StopTimer(timer);
-    UINT_PTR id = SetTimer(nullptr, 0, timer.Interval(), TimerProc);
-    if (!id) return;
-    state_->timers[id] = &timer;
-    state_->timerIds[&timer] = id;
-}
+// Timers are kept by the message loop itself (see Run): switching one on or
+// off touches nothing outside the process, which matters to a poll that
+// switches its timer off and on again twenty times a second.
+void Win32Platform::StartTimer(TTimer& timer) { state_->timerDue[&timer] = GetTickCount64() + timer.Interval(); }
 
-void Win32Platform::StopTimer(TTimer& timer) {
-    auto found = state_->timerIds.find(&timer);
-    if (found == state_->timerIds.end()) return;
-    KillTimer(nullptr, found->second);
-    state_->timers.erase(found->second);
-    state_->timerIds.erase(found);
-}
+void Win32Platform::StopTimer(TTimer& timer) { state_->timerDue.erase(&timer); }
 
 bool Win32Platform::GetCursorPos(TPoint& position) {
     POINT point;

@@ -124,6 +124,12 @@ void TMainForm::TimerTimer(TObject*) {
 }
 
 void TMainForm::HandlePointer(TIniFile& Settings) {
+    // With the button up no press can be taken and no drag goes on: the
+    // latches are cleared and the cursor, dear to ask for, is not needed.
+    if (!ButtonDown()) {
+        DragLatch = HowLatch = ColorLatch = false;
+        return;
+    }
     TPoint p;
     if (!GetCursorPos(&p)) p = {0, 0};
     const int left = Left();

@@ -1,0 +1,86 @@
+#!/bin/bash
+# Prepares a Debian 12 machine to build and test the project: installs the
+# missing packages (as root) and creates the project's Wine prefix with the
+# Japanese font replacements.  Safe to run again: it only does what is missing.
+#
+#   WINEPREFIX   the Wine prefix to prepare (default: build/wineprefix)
+set -euo pipefail
+SORBEL_SCRIPT=setup
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev
+  googletest libgtest-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine64 xvfb xdotool imagemagick
+  fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
+  python3 zip unzip
+)
+
+# --- packages ---------------------------------------------------------------
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  say "packages: all present"
+else
+  [ "$(id -u)" -eq 0 ] || die "missing packages (${missing[*]}); run as root to install them"
+  say "packages: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+  say "packages: installed"
+fi
+[ -x "$SORBEL_WINE64" ] || die "$SORBEL_WINE64 not found after installing wine64"
+grep -q IPAPGothic <<<"$(fc-list : family)" || die "the IPAPGothic font is not installed"
+
+# --- Wine prefix --------------------------------------------------------------
+sorbel_wine_env
+# Bump when the prefix needs preparing differently; an older marker redoes the work.
+MARKER_CONTENT="sorbel-wineprefix 1"
+marker="$WINEPREFIX/.sorbel-setup"
+if [ -f "$marker" ] && [ "$(cat "$marker")" = "$MARKER_CONTENT" ]; then
+  say "wine prefix: ready ($WINEPREFIX)"
+  exit 0
+fi
+
+mkdir -p "$(dirname "$WINEPREFIX")"
+say "wine prefix: creating $WINEPREFIX"
+"$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
+
+# Font replacements: the programs ask for "ＭＳ Ｐゴシック" (and its Latin
+# name), which Linux does not have; IPAPGothic is the installed proportional
+# Japanese Gothic closest to it.
+# The names travel in a UTF-16LE .reg file with a byte-order mark because a
+# Japanese argument on Wine's command line is not reliably decoded.
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+{
+  printf '\xff\xfe'
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n%s\r\n' \
+    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"ＭＳ Ｐゴシック"="IPAPGothic"' \
+    '"MS PGothic"="IPAPGothic"' | iconv -f UTF-8 -t UTF-16LE
+} >"$work/fonts.reg"
+say "wine prefix: adding font replacements"
+"$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\fonts.reg" >/dev/null 2>&1 ||
+  die "regedit could not import the font replacements"
+
+# Check by exporting the key back (UTF-16 as well) and looking for both names.
+"$SORBEL_WINE64" regedit /E "Z:${work//\//\\}\\check.reg" \
+  'HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements' >/dev/null 2>&1 ||
+  die "regedit could not export the font replacements"
+exported="$(iconv -f UTF-16 -t UTF-8 "$work/check.reg" | tr -d '\r')"
+for name in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
+  grep -qxF "\"$name\"=\"IPAPGothic\"" <<<"$exported" ||
+    die "font replacement for $name is missing from the prefix"
+done
+say "wine prefix: font replacements verified"
+
+# Let the server write the registry to disk before the prefix counts as done.
+"$SORBEL_WINESERVER" -w 2>/dev/null || true
+printf '%s\n' "$MARKER_CONTENT" >"$marker"
+say "wine prefix: ready ($WINEPREFIX)"

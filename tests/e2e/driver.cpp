@@ -1,0 +1,553 @@
+// Win32 implementation of the end-to-end driver.
+#include "driver.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace e2e {
+
+namespace {
+
+std::map<std::wstring, std::wstring>& ProgramPaths() {
+    static std::map<std::wstring, std::wstring> paths;
+    return paths;
+}
+
+std::wstring Convert(UINT codePage, const std::string& bytes) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+std::string Convert(UINT codePage, const std::wstring& text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring LastErrorText(const wchar_t* what) {
+    return std::wstring(what) + L" failed, error " + std::to_wstring(GetLastError());
+}
+
+bool RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryW(folder.c_str()) != 0;
+}
+
+struct EnumRequest {
+    DWORD processId;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
+    auto* request = reinterpret_cast<EnumRequest*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == request->processId) request->windows.push_back(window);
+    return TRUE;
+}
+
+std::wstring WithoutAmpersands(const std::wstring& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        // "&&" stands for one "&"; a single "&" marks the accelerator.
+        if (text[i] == L'&' && i + 1 < text.size()) ++i;
+        else if (text[i] == L'&') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+bool SendInputs(INPUT* inputs, UINT count) {
+    return SendInput(count, inputs, sizeof(INPUT)) == count;
+}
+
+bool SendMouseButton(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return SendInputs(&input, 1);
+}
+
+LPARAM KeyLParam(WORD virtualKey, bool up) {
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    return up ? (1 | scan | (LPARAM{1} << 30) | (LPARAM{1} << 31)) : (1 | scan);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- programs under test
+
+void ReadProgramPaths() {
+    const std::wstring prefix = L"--program=";
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        if (arg.compare(0, prefix.size(), prefix) != 0) continue;
+        size_t equals = arg.find(L'=', prefix.size());
+        if (equals == std::wstring::npos) continue;
+        ProgramPaths()[arg.substr(prefix.size(), equals - prefix.size())] = WinePath(arg.substr(equals + 1));
+    }
+    LocalFree(argv);
+}
+
+std::wstring ProgramPath(const std::wstring& name) {
+    auto found = ProgramPaths().find(name);
+    return found == ProgramPaths().end() ? std::wstring() : found->second;
+}
+
+// ---------------------------------------------------------------- text, paths
+
+std::wstring Widen(const std::string& utf8) { return Convert(CP_UTF8, utf8); }
+std::string Utf8(const std::wstring& text) { return Convert(CP_UTF8, text); }
+std::string ToCp932(const std::wstring& text) { return Convert(932, text); }
+std::wstring FromCp932(const std::string& bytes) { return Convert(932, bytes); }
+
+std::wstring WinePath(const std::wstring& path) {
+    std::wstring out = path;
+    for (auto& c : out)
+        if (c == L'/') c = L'\\';
+    if (!path.empty() && path[0] == L'/') out = L"Z:" + out;
+    return out;
+}
+
+std::wstring WinePath(const std::string& utf8Path) { return WinePath(Widen(utf8Path)); }
+
+std::wstring FolderOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    std::wstring root(base, n);
+    if (!root.empty() && root.back() == L'\\') root.pop_back();
+    for (unsigned attempt = 0;; ++attempt) {
+        std::wstring candidate = root + L"\\sorbel-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000) return;
+    }
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+std::wstring TempDir::File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    return CloseHandle(file) && ok;
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes.clear();
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return ok;
+}
+
+bool FileExists(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring CopyInto(const std::wstring& file, const std::wstring& folder, const std::wstring& newName) {
+    std::wstring name = newName.empty() ? file.substr(file.find_last_of(L"\\/") + 1) : newName;
+    std::wstring target = folder + L"\\" + name;
+    return CopyFileW(file.c_str(), target.c_str(), FALSE) ? target : std::wstring();
+}
+
+// ---------------------------------------------------------------- waiting
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD intervalMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(intervalMs);
+    }
+}
+
+// ---------------------------------------------------------------- processes
+
+Process::~Process() { Close(); }
+
+Process::Process(Process&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)), id_(other.id_), error_(std::move(other.error_)) {}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Close();
+        process_ = std::exchange(other.process_, nullptr);
+        id_ = other.id_;
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+void Process::Close() {
+    if (!process_) return;
+    Terminate();
+    CloseHandle(process_);
+    process_ = nullptr;
+}
+
+std::wstring BuildCommandLine(const std::wstring& exe, const std::vector<std::wstring>& args) {
+    auto quoted = [](const std::wstring& arg) {
+        return arg.empty() || arg.find_first_of(L" \t") != std::wstring::npos ? L"\"" + arg + L"\"" : arg;
+    };
+    std::wstring line = L"\"" + exe + L"\"";
+    for (const auto& arg : args) {
+        if (arg.find(L'"') != std::wstring::npos) return {};
+        line += L" " + quoted(arg);
+    }
+    return line;
+}
+
+Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>& args,
+                       const std::wstring& workDir) {
+    std::wstring line = BuildCommandLine(exe, args);
+    if (line.empty()) {
+        Process failed;
+        failed.error_ = L"an argument holds a double quote; use StartWithCommandLine";
+        return failed;
+    }
+    return StartWithCommandLine(exe, line, workDir);
+}
+
+Process Process::StartWithCommandLine(const std::wstring& exe, const std::wstring& commandLine,
+                                      const std::wstring& workDir) {
+    Process started;
+    std::wstring folder = workDir.empty() ? FolderOf(exe) : workDir;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        started.error_ = LastErrorText(L"CreateProcessW") + L" for " + exe;
+        return started;
+    }
+    CloseHandle(info.hThread);
+    started.process_ = info.hProcess;
+    started.id_ = info.dwProcessId;
+    return started;
+}
+
+bool Process::Running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(DWORD timeoutMs, DWORD& exitCode) {
+    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(process_, &exitCode) != 0;
+}
+
+void Process::Terminate() {
+    if (Running()) {
+        TerminateProcess(process_, 255);
+        WaitForSingleObject(process_, 10000);
+    }
+}
+
+// ---------------------------------------------------------------- windows
+
+std::vector<HWND> TopLevelWindows(DWORD processId) {
+    EnumRequest request{processId, {}};
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&request));
+    return request.windows;
+}
+
+HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindows(processId)) {
+                if (!match || match(window)) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD timeoutMs) {
+    return WaitForWindow(processId, timeoutMs,
+                         [&](HWND window) { return IsVisible(window) && WindowText(window) == text; });
+}
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT, not GetWindowTextW: for a window of another process the
+    // latter returns only the caption stored by the system, never the text
+    // of an edit control the user typed into.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 5000, &got))
+        return {};
+    text.resize(std::min<size_t>(static_cast<size_t>(got), static_cast<size_t>(length)));
+    return text;
+}
+
+std::string WindowTextCp932(HWND window) { return ToCp932(WindowText(window)); }
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256];
+    int n = GetClassNameW(window, name, 256);
+    return std::wstring(name, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+SIZE ClientSize(HWND window) {
+    RECT rect{};
+    GetClientRect(window, &rect);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+POINT ClientOrigin(HWND window) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return origin;
+}
+
+LONG_PTR Style(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
+LONG_PTR ExStyle(HWND window) { return GetWindowLongPtrW(window, GWL_EXSTYLE); }
+bool IsVisible(HWND window) { return IsWindowVisible(window) != 0; }
+
+std::vector<ChildWindow> Children(HWND parent) {
+    std::vector<ChildWindow> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect = WindowRect(child);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+        children.push_back(ChildWindow{child, ClassName(child), WindowText(child), rect,
+                                       GetDlgCtrlID(child), IsVisible(child)});
+    }
+    return children;
+}
+
+HWND FindChild(HWND parent, const std::wstring& text, const std::wstring& className) {
+    for (const auto& child : Children(parent)) {
+        if (child.text == text && (className.empty() || child.className == className)) return child.handle;
+    }
+    return nullptr;
+}
+
+bool PostClose(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0) != 0; }
+
+// ---------------------------------------------------------------- message boxes
+
+std::vector<HWND> MessageBoxes(DWORD processId) {
+    std::vector<HWND> boxes;
+    for (HWND window : TopLevelWindows(processId)) {
+        if (ClassName(window) == L"#32770" && IsVisible(window)) boxes.push_back(window);
+    }
+    return boxes;
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            auto boxes = MessageBoxes(processId);
+            if (boxes.empty()) return false;
+            box = boxes.front();
+            return true;
+        },
+        timeoutMs);
+    return box;
+}
+
+MessageBoxContent ReadMessageBox(HWND box) {
+    MessageBoxContent content;
+    content.caption = WindowText(box);
+    for (const auto& child : Children(box)) {
+        if (!child.visible) continue;
+        if (child.className == L"Button") {
+            content.buttons.push_back(WithoutAmpersands(child.text));
+        } else if (child.className == L"Static") {
+            if ((Style(child.handle) & SS_TYPEMASK) == SS_ICON) {
+                if (SendMessageW(child.handle, STM_GETICON, 0, 0) != 0) content.hasIcon = true;
+            } else if (!child.text.empty()) {
+                content.texts.push_back(child.text);
+            }
+        }
+    }
+    return content;
+}
+
+bool AnswerMessageBox(HWND box, int commandId) {
+    HWND button = GetDlgItem(box, commandId);
+    return PostMessageW(box, WM_COMMAND, MAKEWPARAM(commandId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+bool PressButton(HWND dialog, const std::wstring& caption) {
+    for (const auto& child : Children(dialog)) {
+        if (child.className == L"Button" && WithoutAmpersands(child.text) == WithoutAmpersands(caption)) {
+            return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(child.id, BN_CLICKED),
+                                reinterpret_cast<LPARAM>(child.handle)) != 0;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- input
+
+bool MoveCursor(int x, int y) { return SetCursorPos(x, y) != 0; }
+bool LeftButtonDown() { return SendMouseButton(MOUSEEVENTF_LEFTDOWN); }
+bool LeftButtonUp() { return SendMouseButton(MOUSEEVENTF_LEFTUP); }
+
+bool Click(int x, int y, DWORD holdMs) {
+    if (!MoveCursor(x, y) || !LeftButtonDown()) return false;
+    Sleep(holdMs);
+    return LeftButtonUp();
+}
+
+bool Drag(POINT from, POINT to, DWORD holdMs, int steps) {
+    if (steps < 1) steps = 1;
+    if (!MoveCursor(from.x, from.y) || !LeftButtonDown()) return false;
+    Sleep(holdMs);
+    for (int i = 1; i <= steps; ++i) {
+        MoveCursor(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
+        Sleep(holdMs);
+    }
+    return LeftButtonUp();
+}
+
+bool Activate(HWND window) {
+    return SetForegroundWindow(window) != 0 &&
+           WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
+}
+
+bool SendKey(WORD virtualKey) {
+    INPUT inputs[2]{};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInputs(inputs, 2);
+}
+
+bool SendEnter() { return SendKey(VK_RETURN); }
+
+bool TypeUnicode(const std::wstring& text) {
+    for (wchar_t c : text) {
+        INPUT inputs[2]{};
+        inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+        inputs[0].ki.wScan = inputs[1].ki.wScan = c;
+        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        if (!SendInputs(inputs, 2)) return false;
+    }
+    return true;
+}
+
+bool PostKey(HWND window, WORD virtualKey) {
+    return PostMessageW(window, WM_KEYDOWN, virtualKey, KeyLParam(virtualKey, false)) &&
+           PostMessageW(window, WM_KEYUP, virtualKey, KeyLParam(virtualKey, true));
+}
+
+bool PostText(HWND window, const std::wstring& text) {
+    for (wchar_t c : text) {
+        if (!PostMessageW(window, WM_CHAR, c, 1)) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- screen
+
+COLORREF ScreenCapture::At(int x, int y) const {
+    std::uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+bool CaptureScreen(const RECT& rect, ScreenCapture& capture) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return false;
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (memory && bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
+        GdiFlush();
+        if (ok) {
+            const auto* first = static_cast<const std::uint32_t*>(bits);
+            capture.rect = rect;
+            capture.width = width;
+            capture.height = height;
+            capture.pixels.assign(first, first + static_cast<size_t>(width) * static_cast<size_t>(height));
+            for (auto& p : capture.pixels) p &= 0x00FFFFFF;
+        }
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+}  // namespace e2e

@@ -1,0 +1,213 @@
+// Drives the real programs from outside, as a user would, for the end-to-end
+// tests run under Wine: starts a program, finds its windows, reads what they
+// show, answers its message boxes, and works the mouse and keyboard.
+//
+// Test code only: it talks to Win32 directly, which the programs never do.
+// Every wait takes a timeout that only guards against a hang; no test depends
+// on how fast anything happens.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// ---------------------------------------------------------------- programs under test
+
+// The test program learns where the programs under test are from its own
+// command line, one argument --program=<Name>=<path> each (tests/e2e/CMakeLists.txt
+// passes them).  ReadProgramPaths reads them from GetCommandLineW once, at the
+// start of main; ProgramPath gives one as a Windows path, empty if not given.
+void ReadProgramPaths();
+std::wstring ProgramPath(const std::wstring& name);
+
+// ---------------------------------------------------------------- text, paths
+
+std::wstring Widen(const std::string& utf8);
+std::string Utf8(const std::wstring& text);
+// The code page 932 bytes of a text, as the programs hold it inside.
+std::string ToCp932(const std::wstring& text);
+std::wstring FromCp932(const std::string& bytes);
+
+// A Linux path as Wine sees it on drive Z: ("/tmp/x/a.cas" -> L"Z:\tmp\x\a.cas").
+// A path that already has a drive letter is returned unchanged.
+std::wstring WinePath(const std::wstring& path);
+std::wstring WinePath(const std::string& utf8Path);
+// The folder part of a Windows path, without the final backslash.
+std::wstring FolderOf(const std::wstring& path);
+
+// A fresh, empty folder under the temp folder, removed with its contents when
+// the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    // Path() + L"\\" + name.
+    std::wstring File(const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+};
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+bool FileExists(const std::wstring& path);
+// Copies a file into a folder under its own name (or newName); returns the new path,
+// empty on failure.
+std::wstring CopyInto(const std::wstring& file, const std::wstring& folder,
+                      const std::wstring& newName = L"");
+
+// ---------------------------------------------------------------- waiting
+
+// Polls condition every interval until it holds (true) or timeoutMs passes (false).
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD intervalMs = 20);
+
+// ---------------------------------------------------------------- processes
+
+// A started program.  If it is still running when the object goes, it is
+// terminated, so a failed test leaves no process behind.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Starts exe with the given arguments in workDir (empty: the exe's
+    // folder).  An argument with a space or tab, or an empty one, is put in
+    // double quotes; an argument holding a double quote is refused.  Check
+    // Started() and Error().
+    static Process Start(const std::wstring& exe, const std::vector<std::wstring>& args = {},
+                         const std::wstring& workDir = L"");
+    // Starts exe with exactly this command line (which names the program
+    // first, as GetCommandLineW will show it), for tests of odd quoting.
+    static Process StartWithCommandLine(const std::wstring& exe, const std::wstring& commandLine,
+                                        const std::wstring& workDir = L"");
+
+    bool Started() const { return process_ != nullptr; }
+    const std::wstring& Error() const { return error_; }
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_; }
+    bool Running() const;
+    // Waits for the program to end; true with its exit code, false on timeout.
+    bool WaitForExit(DWORD timeoutMs, DWORD& exitCode);
+    void Terminate();
+
+private:
+    void Close();
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+    std::wstring error_;
+};
+
+// The command line Start builds for exe and args; empty if an argument holds
+// a double quote.
+std::wstring BuildCommandLine(const std::wstring& exe, const std::vector<std::wstring>& args);
+
+// ---------------------------------------------------------------- windows
+
+// The top-level windows of a process, visible or not, in Z order.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+// The first top-level window of the process that satisfies match (any window
+// when match is empty), waiting up to timeoutMs for it to appear; nullptr if none.
+HWND WaitForWindow(DWORD processId, DWORD timeoutMs,
+                   const std::function<bool(HWND)>& match = {});
+// The first visible top-level window of the process with exactly this text.
+HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD timeoutMs);
+
+// The text a window reports for WM_GETTEXT (also the content of another
+// process's edit control); empty if the window does not answer.
+std::wstring WindowText(HWND window);
+// The window text as code page 932 bytes.
+std::string WindowTextCp932(HWND window);
+std::wstring ClassName(HWND window);
+RECT WindowRect(HWND window);           // screen coordinates, frame included
+SIZE ClientSize(HWND window);
+POINT ClientOrigin(HWND window);        // screen position of the client area's top left
+LONG_PTR Style(HWND window);
+LONG_PTR ExStyle(HWND window);
+bool IsVisible(HWND window);
+
+struct ChildWindow {
+    HWND handle;
+    std::wstring className;
+    std::wstring text;
+    RECT rect;          // relative to the parent's client area
+    int id;             // control id
+    bool visible;
+};
+// The direct children of a window (not their own children), in Z order.
+std::vector<ChildWindow> Children(HWND parent);
+// The first direct child with this text, or with this class as well when
+// className is not empty; nullptr if none.
+HWND FindChild(HWND parent, const std::wstring& text, const std::wstring& className = L"");
+
+// Asks a window to close, as its close box would.
+bool PostClose(HWND window);
+
+// ---------------------------------------------------------------- message boxes
+
+// The message boxes (dialog class "#32770") the process shows.
+std::vector<HWND> MessageBoxes(DWORD processId);
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
+
+struct MessageBoxContent {
+    std::wstring caption;
+    std::vector<std::wstring> texts;    // texts of the static controls, in order
+    std::vector<std::wstring> buttons;  // captions of the buttons, in order
+    bool hasIcon = false;               // a static control showing an icon
+};
+MessageBoxContent ReadMessageBox(HWND box);
+// Presses a button of the box by command id (IDOK, IDYES, ...).
+bool AnswerMessageBox(HWND box, int commandId = IDOK);
+// Presses the button with this caption ("&" accelerators ignored).
+bool PressButton(HWND dialog, const std::wstring& caption);
+
+// ---------------------------------------------------------------- input
+
+// The mouse, in screen coordinates.  Programs that sample the button state on
+// a timer only see a press that lasts across a sample, so hold for several of
+// their intervals.
+bool MoveCursor(int x, int y);
+bool LeftButtonDown();
+bool LeftButtonUp();
+// Move, press, hold for holdMs, release.
+bool Click(int x, int y, DWORD holdMs = 250);
+// Press at from, move to `to` in steps while held, release there.
+bool Drag(POINT from, POINT to, DWORD holdMs = 250, int steps = 8);
+
+// Brings a top-level window to the foreground for keyboard input.
+bool Activate(HWND window);
+// Keys through the system input queue, to the focused window.
+bool SendKey(WORD virtualKey);
+bool SendEnter();
+bool TypeUnicode(const std::wstring& text);
+// Keys posted straight to one window, whether or not it has the focus.
+bool PostKey(HWND window, WORD virtualKey);
+bool PostText(HWND window, const std::wstring& text);
+
+// ---------------------------------------------------------------- screen
+
+// The pixels of a screen rectangle, read from the screen's device context.
+struct ScreenCapture {
+    RECT rect{};
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, row by row from the top
+
+    // The colour at (x, y) relative to rect's top left, as a COLORREF.
+    COLORREF At(int x, int y) const;
+};
+bool CaptureScreen(const RECT& rect, ScreenCapture& capture);
+
+}  // namespace e2e

@@ -1,0 +1,230 @@
+// Tests of the end-to-end driver against fixture_window.exe, a window program
+// whose every property is known, so the driver is trusted before it judges
+// the real programs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "driver.h"
+
+namespace {
+
+// Guards against a hang only.
+constexpr DWORD kTimeoutMs = 30000;
+const std::wstring kFixtureText = L"Fixture 表示";
+
+// Starts the fixture in a fresh folder and finds its window.
+class DriverTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring exe = e2e::ProgramPath(L"Fixture");
+        ASSERT_FALSE(exe.empty()) << "no --program=Fixture=<path> argument";
+        ASSERT_FALSE(dir_.Path().empty());
+        Start({});
+    }
+
+    void Start(const std::vector<std::wstring>& args) {
+        process_ = e2e::Process::Start(e2e::ProgramPath(L"Fixture"), args, dir_.Path());
+        ASSERT_TRUE(process_.Started()) << e2e::Utf8(process_.Error());
+        window_ = e2e::WaitForWindowWithText(process_.Id(), kFixtureText, kTimeoutMs);
+        ASSERT_NE(window_, nullptr);
+    }
+
+    std::wstring Status() const { return e2e::WindowText(GetDlgItem(window_, 104)); }
+
+    bool StatusHas(const std::wstring& part) const {
+        return e2e::WaitUntil([&] { return Status().find(part) != std::wstring::npos; }, kTimeoutMs);
+    }
+
+    e2e::TempDir dir_;
+    e2e::Process process_;
+    HWND window_ = nullptr;
+};
+
+TEST(DriverText, MapsLinuxPathsToDriveZ) {
+    EXPECT_EQ(e2e::WinePath(std::string("/tmp/x/a.cas")), L"Z:\\tmp\\x\\a.cas");
+    EXPECT_EQ(e2e::WinePath(std::string("/")), L"Z:\\");
+    EXPECT_EQ(e2e::WinePath(L"C:\\Music\\a.cas"), L"C:\\Music\\a.cas");
+    EXPECT_EQ(e2e::WinePath(std::string("/tmp/\xE6\x9B\xB2.cas")), L"Z:\\tmp\\曲.cas");
+    EXPECT_EQ(e2e::FolderOf(L"Z:\\tmp\\x\\a.cas"), L"Z:\\tmp\\x");
+}
+
+TEST(DriverText, ConvertsCodePage932) {
+    // 表 is 0x95 0x5C: its second byte is a backslash.
+    EXPECT_EQ(e2e::ToCp932(L"表示"), std::string("\x95\x5C\x8E\xA6"));
+    EXPECT_EQ(e2e::FromCp932("\x95\x5C\x8E\xA6"), L"表示");
+}
+
+TEST(DriverText, QuotesArgumentsThatNeedIt) {
+    EXPECT_EQ(e2e::BuildCommandLine(L"C:\\p.exe", {L"a b", L"", L"c"}), L"\"C:\\p.exe\" \"a b\" \"\" c");
+    EXPECT_EQ(e2e::BuildCommandLine(L"C:\\p.exe", {L"say \"hi\""}), L"");
+    e2e::Process refused = e2e::Process::Start(L"C:\\p.exe", {L"\""});
+    EXPECT_FALSE(refused.Started());
+    EXPECT_FALSE(refused.Error().empty());
+}
+
+TEST(DriverProcess, ReportsAProgramThatCannotStart) {
+    e2e::TempDir dir;
+    e2e::Process missing = e2e::Process::Start(dir.File(L"missing.exe"));
+    EXPECT_FALSE(missing.Started());
+    EXPECT_NE(missing.Error().find(L"CreateProcessW"), std::wstring::npos);
+}
+
+TEST_F(DriverTest, PassesArgumentsAndWorkingFolder) {
+    process_.Terminate();
+    e2e::TempDir other;
+    process_ = e2e::Process::Start(e2e::ProgramPath(L"Fixture"), {L"plain", L"with space", L"日本語", L""},
+                                   other.Path());
+    ASSERT_TRUE(process_.Started());
+    ASSERT_NE(e2e::WaitForWindowWithText(process_.Id(), kFixtureText, kTimeoutMs), nullptr);
+    std::string args, cwd;
+    ASSERT_TRUE(e2e::ReadFileBytes(other.File(L"args.txt"), args));
+    EXPECT_EQ(e2e::Widen(args), L"plain\nwith space\n日本語\n\n");
+    ASSERT_TRUE(e2e::ReadFileBytes(other.File(L"cwd.txt"), cwd));
+    EXPECT_EQ(CompareStringOrdinal(e2e::Widen(cwd).c_str(), -1, other.Path().c_str(), -1, TRUE), CSTR_EQUAL)
+        << e2e::Utf8(e2e::Widen(cwd)) << " vs " << e2e::Utf8(other.Path());
+}
+
+TEST_F(DriverTest, ReadsWindowProperties) {
+    EXPECT_EQ(e2e::WindowText(window_), kFixtureText);
+    EXPECT_EQ(e2e::WindowTextCp932(window_), std::string("Fixture \x95\x5C\x8E\xA6"));
+    EXPECT_EQ(e2e::ClassName(window_), L"E2EFixture");
+    const RECT frame = e2e::WindowRect(window_);
+    EXPECT_EQ(frame.left, 100);
+    EXPECT_EQ(frame.top, 120);
+    EXPECT_EQ(frame.right, 340);
+    EXPECT_EQ(frame.bottom, 280);
+    EXPECT_EQ(e2e::ClientSize(window_).cx, 240);
+    EXPECT_EQ(e2e::ClientSize(window_).cy, 160);
+    EXPECT_EQ(e2e::ClientOrigin(window_).x, 100);
+    EXPECT_EQ(e2e::ClientOrigin(window_).y, 120);
+    EXPECT_NE(e2e::Style(window_) & WS_POPUP, 0);
+    EXPECT_EQ(e2e::Style(window_) & WS_CAPTION, 0);
+    EXPECT_NE(e2e::ExStyle(window_) & WS_EX_TOPMOST, 0);
+    EXPECT_TRUE(e2e::IsVisible(window_));
+    const auto windows = e2e::TopLevelWindows(process_.Id());
+    EXPECT_NE(std::find(windows.begin(), windows.end(), window_), windows.end());
+    const auto own = e2e::TopLevelWindows(GetCurrentProcessId());
+    EXPECT_EQ(std::count(own.begin(), own.end(), window_), 0);
+}
+
+TEST_F(DriverTest, ListsDirectChildren) {
+    const auto children = e2e::Children(window_);
+    ASSERT_EQ(children.size(), 6u);
+    const e2e::ChildWindow& label = children[0];
+    EXPECT_EQ(label.className, L"Static");
+    EXPECT_EQ(label.text, L"ラベル");
+    EXPECT_EQ(label.id, 100);
+    EXPECT_TRUE(label.visible);
+    EXPECT_EQ(label.rect.left, 10);
+    EXPECT_EQ(label.rect.top, 10);
+    EXPECT_EQ(label.rect.right, 110);
+    EXPECT_EQ(label.rect.bottom, 30);
+    EXPECT_EQ(children[1].className, L"Button");
+    EXPECT_EQ(children[1].text, L"&Box");
+    EXPECT_EQ(children[2].className, L"Edit");
+    EXPECT_EQ(children[2].rect.top, 80);
+    EXPECT_EQ(children[3].text, L"hidden");
+    EXPECT_FALSE(children[3].visible);
+    EXPECT_EQ(e2e::FindChild(window_, L"ラベル", L"Static"), label.handle);
+    EXPECT_EQ(e2e::FindChild(window_, L"ラベル", L"Button"), nullptr);
+    EXPECT_EQ(e2e::FindChild(window_, L"&Box"), children[1].handle);
+}
+
+TEST_F(DriverTest, ReadsAndAnswersMessageBoxWithIcon) {
+    EXPECT_TRUE(e2e::MessageBoxes(process_.Id()).empty());
+    ASSERT_TRUE(e2e::PressButton(window_, L"Box"));
+    HWND box = e2e::WaitForMessageBox(process_.Id(), kTimeoutMs);
+    ASSERT_NE(box, nullptr);
+    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
+    EXPECT_EQ(content.caption, L"見出し");
+    EXPECT_EQ(content.texts, std::vector<std::wstring>{L"本文です"});
+    EXPECT_EQ(content.buttons, std::vector<std::wstring>{L"OK"});
+    EXPECT_TRUE(content.hasIcon);
+    ASSERT_TRUE(e2e::AnswerMessageBox(box, IDOK));
+    EXPECT_TRUE(StatusHas(L"box=1")) << e2e::Utf8(Status());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::MessageBoxes(process_.Id()).empty(); }, kTimeoutMs));
+}
+
+TEST_F(DriverTest, SeesPlainMessageBoxWithoutIconAndPressesItsButtonByName) {
+    ASSERT_TRUE(e2e::PressButton(window_, L"&Plain"));
+    HWND box = e2e::WaitForMessageBox(process_.Id(), kTimeoutMs);
+    ASSERT_NE(box, nullptr);
+    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
+    EXPECT_EQ(content.caption, L"Fixture");
+    EXPECT_EQ(content.texts, std::vector<std::wstring>{L"ただの本文"});
+    EXPECT_FALSE(content.hasIcon);
+    ASSERT_TRUE(e2e::PressButton(box, L"OK"));
+    EXPECT_TRUE(StatusHas(L"box=1")) << e2e::Utf8(Status());
+}
+
+TEST_F(DriverTest, HeldClickIsSeenAsMessageAndByPolling) {
+    const POINT origin = e2e::ClientOrigin(window_);
+    ASSERT_TRUE(e2e::Click(origin.x + 200, origin.y + 20, 250));
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    EXPECT_EQ(cursor.x, origin.x + 200);
+    EXPECT_EQ(cursor.y, origin.y + 20);
+    EXPECT_TRUE(StatusHas(L"clicks=1 ")) << e2e::Utf8(Status());
+    EXPECT_TRUE(StatusHas(L"polled=1 ")) << e2e::Utf8(Status());
+}
+
+TEST_F(DriverTest, TypesIntoFocusedEditAndSendsEnter) {
+    HWND edit = GetDlgItem(window_, 102);
+    ASSERT_TRUE(e2e::PostText(edit, L"ab日本"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(edit) == L"ab日本"; }, kTimeoutMs))
+        << e2e::Utf8(e2e::WindowText(edit));
+    ASSERT_TRUE(e2e::PostKey(edit, VK_RETURN));
+    EXPECT_TRUE(StatusHas(L"enters=1 ")) << e2e::Utf8(Status());
+
+    ASSERT_TRUE(e2e::Activate(window_));
+    ASSERT_TRUE(e2e::TypeUnicode(L"xy"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(edit) == L"ab日本xy"; }, kTimeoutMs))
+        << e2e::Utf8(e2e::WindowText(edit));
+    ASSERT_TRUE(e2e::SendEnter());
+    EXPECT_TRUE(StatusHas(L"enters=2 ")) << e2e::Utf8(Status());
+}
+
+TEST_F(DriverTest, CapturesScreenPixels) {
+    const POINT origin = e2e::ClientOrigin(window_);
+    // A part of the client area that no child covers: the class brush colour.
+    const RECT area{origin.x + 190, origin.y + 135, origin.x + 230, origin.y + 155};
+    e2e::ScreenCapture capture;
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        return e2e::CaptureScreen(area, capture) && capture.At(0, 0) == RGB(10, 200, 30);
+    }, kTimeoutMs));
+    ASSERT_EQ(capture.width, 40);
+    ASSERT_EQ(capture.height, 20);
+    for (int y = 0; y < capture.height; ++y)
+        for (int x = 0; x < capture.width; ++x) ASSERT_EQ(capture.At(x, y), RGB(10, 200, 30)) << x << "," << y;
+    // The label covers the window's colour with its own background and text
+    // once its first WM_PAINT has run.
+    const RECT label{origin.x + 10, origin.y + 10, origin.x + 110, origin.y + 30};
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        return e2e::CaptureScreen(label, capture) &&
+               std::count(capture.pixels.begin(), capture.pixels.end(), 0x0AC81Eu) == 0;
+    }, kTimeoutMs));
+    // Its text is drawn in the default text colour, black.
+    EXPECT_GT(std::count(capture.pixels.begin(), capture.pixels.end(), 0u), 0);
+}
+
+TEST_F(DriverTest, CloseEndsProgramWithItsExitCode) {
+    ASSERT_TRUE(e2e::PostClose(window_));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(process_.WaitForExit(kTimeoutMs, exitCode));
+    EXPECT_EQ(exitCode, 7u);
+    EXPECT_FALSE(process_.Running());
+}
+
+TEST_F(DriverTest, LeavesNoProgramRunningWhenTheProcessObjectGoes) {
+    const DWORD id = process_.Id();
+    process_ = e2e::Process();
+    HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (handle) {
+        EXPECT_EQ(WaitForSingleObject(handle, 0), WAIT_OBJECT_0);
+        CloseHandle(handle);
+    }
+    EXPECT_TRUE(e2e::TopLevelWindows(id).empty());
+}
+
+}  // namespace

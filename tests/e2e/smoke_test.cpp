@@ -1,0 +1,96 @@
+// Smoke tests of the two programs: each starts under Wine, shows its window
+// with the designed geometry, and ends with exit code 0 when asked to close.
+#include <gtest/gtest.h>
+
+#include "driver.h"
+
+namespace {
+
+// Guards against a hang only; a first Wine start in a fresh prefix can take
+// several seconds.
+constexpr DWORD kTimeoutMs = 30000;
+
+// The program's path from the command line, or a failure naming what is missing.
+testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
+    path = e2e::ProgramPath(name);
+    if (path.empty())
+        return testing::AssertionFailure() << "no --program=" << e2e::Utf8(name) << "=<path> argument";
+    if (!e2e::FileExists(path))
+        return testing::AssertionFailure() << e2e::Utf8(path) << " does not exist";
+    return testing::AssertionSuccess();
+}
+
+TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
+    std::wstring exe;
+    ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
+    // Vistel reads Sorbel.ini from its own folder: run a copy in a fresh
+    // folder, with a status section that keeps the window open.
+    e2e::TempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    const std::wstring copy = e2e::CopyInto(exe, dir.Path());
+    ASSERT_FALSE(copy.empty());
+    const std::wstring ini = dir.File(L"Sorbel.ini");
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nVisible=1\r\n"));
+
+    e2e::Process vistel = e2e::Process::Start(copy, {}, dir.Path());
+    ASSERT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
+
+    // The display window is hidden until something shows it, so it is found
+    // by its text, not by visibility; a window of zero size is not it.
+    HWND window = e2e::WaitForWindow(vistel.Id(), kTimeoutMs, [](HWND w) {
+        return e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
+    });
+    ASSERT_NE(window, nullptr) << "no window with text \"Vistel\"";
+
+    const SIZE client = e2e::ClientSize(window);
+    EXPECT_EQ(client.cx, 198);
+    EXPECT_EQ(client.cy, 90);
+    const RECT frame = e2e::WindowRect(window);
+    EXPECT_EQ(frame.left, 757);
+    EXPECT_EQ(frame.top, 136);
+    // No caption and no frame: the window is exactly its client area.
+    EXPECT_EQ(frame.right - frame.left, 198);
+    EXPECT_EQ(frame.bottom - frame.top, 90);
+    const LONG_PTR style = e2e::Style(window);
+    EXPECT_NE(style & WS_POPUP, 0);
+    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), 0);
+    EXPECT_NE(e2e::ExStyle(window) & WS_EX_TOPMOST, 0);
+
+    ASSERT_TRUE(e2e::PostClose(window));
+    DWORD exitCode = 0xFFFFFFFF;
+    ASSERT_TRUE(vistel.WaitForExit(kTimeoutMs, exitCode)) << "Vistel did not end after WM_CLOSE";
+    EXPECT_EQ(exitCode, 0u);
+    // Closing saves the colour scheme: the default 13, as nothing changed it.
+    EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 13);
+}
+
+TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
+    std::wstring exe;
+    ASSERT_TRUE(ProgramAvailable(L"Tovakin", exe));
+    e2e::TempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    const std::wstring copy = e2e::CopyInto(exe, dir.Path());
+    ASSERT_FALSE(copy.empty());
+
+    e2e::Process tovakin = e2e::Process::Start(copy, {}, dir.Path());
+    ASSERT_TRUE(tovakin.Started()) << e2e::Utf8(tovakin.Error());
+
+    // Compared as UTF-16: narrow literals in this project are code page 932.
+    const std::wstring caption = L"Zelbin - カセットファイルの絶対パスを相対パスに変換するぞ！";
+    HWND window = e2e::WaitForWindowWithText(tovakin.Id(), caption, kTimeoutMs);
+    ASSERT_NE(window, nullptr) << "no visible window with the converter's caption";
+
+    const SIZE client = e2e::ClientSize(window);
+    EXPECT_EQ(client.cx, 442);
+    EXPECT_EQ(client.cy, 100);
+    EXPECT_NE(e2e::Style(window) & WS_CAPTION, 0);
+    // A fixed border: the user cannot resize the window.
+    EXPECT_EQ(e2e::Style(window) & WS_THICKFRAME, 0);
+
+    ASSERT_TRUE(e2e::PostClose(window));
+    DWORD exitCode = 0xFFFFFFFF;
+    ASSERT_TRUE(tovakin.WaitForExit(kTimeoutMs, exitCode)) << "Tovakin did not end after WM_CLOSE";
+    EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace

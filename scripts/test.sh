@@ -1,0 +1,137 @@
+#!/bin/bash
+# The project's test command.  As root on Debian 12, from a fresh clone:
+#   1. set-up (packages, Wine prefix)            scripts/setup.sh
+#   2. native build and tests                    preset "native" (sanitizers)
+#   3. fuzz targets, each run briefly            preset "fuzz"
+#   4. Windows build and tests under Wine        preset "windows", in a virtual X display
+#   5. release package check                     scripts/check_package.sh
+# Every step runs even when an earlier one failed; the exit status is non-zero
+# if any failed, and a summary ends the output.
+#
+#   FUZZ_SECONDS  time per fuzz target (default 20)
+#   WINEPREFIX    Wine prefix (default build/wineprefix)
+#   DISPLAY       an X display to use instead of a private Xvfb, if it answers
+set -uo pipefail
+SORBEL_SCRIPT=test
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+cd "$SORBEL_ROOT"
+
+FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
+started_at=$SECONDS
+results=()
+failures=0
+
+# step <title> <command>...: runs one step and records its outcome.
+step() {
+  local title="$1" t0=$SECONDS
+  shift
+  say "--- $title"
+  if "$@"; then
+    results+=("ok    $title ($((SECONDS - t0)) s)")
+  else
+    results+=("FAIL  $title ($((SECONDS - t0)) s)")
+    failures=$((failures + 1))
+  fi
+}
+
+summary() {
+  say "=== summary ($((SECONDS - started_at)) s)"
+  local line
+  for line in "${results[@]}"; do say "$line"; done
+}
+
+# Whatever happens, no Wine process and no Xvfb outlives the run.
+cleanup() {
+  sorbel_stop_wineserver
+  sorbel_stop_xvfb
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# --- 1. set-up ----------------------------------------------------------------
+if ! bash scripts/setup.sh; then
+  results+=("FAIL  set-up")
+  summary
+  exit 1
+fi
+sorbel_wine_env
+
+# --- 2. native ----------------------------------------------------------------
+native() {
+  cmake --preset native >/dev/null &&
+    cmake --build --preset native &&
+    ctest --preset native --parallel "$(nproc)"
+}
+step "native build and tests" native
+
+# --- 3. fuzz ------------------------------------------------------------------
+# Each target found in build/fuzz/fuzz runs for FUZZ_SECONDS on its corpus in
+# build/fuzz-corpus/<target>, which grows from run to run; fuzz/corpus/<target>,
+# if present, adds read-only seeds.  A crash leaves its input in
+# build/fuzz-artifacts/.
+fuzz_one() {
+  local target="$1" name
+  name="$(basename "$target")"
+  local corpus="build/fuzz-corpus/$name" seeds=()
+  mkdir -p "$corpus" build/fuzz-artifacts
+  [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
+  "$target" "$corpus" "${seeds[@]}" -max_total_time="$FUZZ_SECONDS" \
+    -artifact_prefix="build/fuzz-artifacts/$name-" >"build/fuzz-artifacts/$name.log" 2>&1 ||
+    { tail -n 40 "build/fuzz-artifacts/$name.log"; return 1; }
+  say "$name: no failure; $(ls "$corpus" | wc -l) inputs in its corpus"
+}
+fuzz() {
+  if [ ! -f fuzz/CMakeLists.txt ]; then
+    say "no fuzz targets yet"
+    return 0
+  fi
+  cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || return 1
+  local targets=() target ok=0
+  mapfile -t targets < <(find build/fuzz/fuzz -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x 2>/dev/null | sort)
+  if [ ${#targets[@]} -eq 0 ]; then
+    say "no fuzz targets yet"
+    return 0
+  fi
+  for target in "${targets[@]}"; do
+    say "fuzzing $(basename "$target") for ${FUZZ_SECONDS} s"
+    fuzz_one "$target" || ok=1
+  done
+  return $ok
+}
+step "fuzz targets (${FUZZ_SECONDS} s each)" fuzz
+
+# --- 4. windows ---------------------------------------------------------------
+# The Windows test programs need an X display (windows, mouse, screen
+# captures): the caller's, if it answers, or a private Xvfb.  One wineserver
+# stays up for the whole run.
+windows_build() {
+  cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null &&
+    cmake --build --preset windows
+}
+windows_tests() {
+  if sorbel_display_works; then
+    say "using display $DISPLAY"
+  else
+    unset DISPLAY
+    sorbel_start_xvfb || { say "could not start Xvfb"; return 1; }
+    say "started Xvfb on $DISPLAY"
+  fi
+  sorbel_start_wineserver || { say "could not start wineserver"; return 1; }
+  ctest --preset windows
+}
+step "windows build" windows_build
+# Run what did build, so a single broken target does not hide the other results.
+if [ -f build/windows/CTestTestfile.cmake ]; then
+  step "windows tests under Wine" windows_tests
+fi
+
+# --- 5. release package check ---------------------------------------------------
+# Hook for the release: scripts/check_package.sh builds the CPack zip from
+# build/windows and checks what it holds.
+if [ -f scripts/check_package.sh ]; then
+  step "release package check" bash scripts/check_package.sh
+fi
+
+summary
+[ "$failures" -eq 0 ]

@@ -12,9 +12,10 @@
 #   WINEPREFIX    Wine prefix (default build/wineprefix)
 #   DISPLAY       an X display to use instead of a private Xvfb, if it answers
 set -uo pipefail
-SORBEL_SCRIPT=test
+SORBEL_SCRIPT="test"
+# shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-cd "$SORBEL_ROOT"
+cd "$SORBEL_ROOT" || exit 1
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 started_at=$SECONDS
@@ -41,7 +42,9 @@ summary() {
 }
 
 # Whatever happens, no Wine process and no Xvfb outlives the run.
+windows_ctest_pid=
 cleanup() {
+  [ -n "$windows_ctest_pid" ] && kill "$windows_ctest_pid" 2>/dev/null
   sorbel_stop_wineserver
   sorbel_stop_xvfb
 }
@@ -79,7 +82,7 @@ fuzz_one() {
   "$target" "$corpus" "${seeds[@]}" -max_total_time="$FUZZ_SECONDS" \
     -artifact_prefix="build/fuzz-artifacts/$name-" >"build/fuzz-artifacts/$name.log" 2>&1 ||
     { tail -n 40 "build/fuzz-artifacts/$name.log"; return 1; }
-  say "$name: no failure; $(ls "$corpus" | wc -l) inputs in its corpus"
+  say "$name: no failure; $(find "$corpus" -type f | wc -l) inputs in its corpus"
 }
 fuzz() {
   if [ ! -f fuzz/CMakeLists.txt ]; then
@@ -118,7 +121,14 @@ windows_tests() {
     say "started Xvfb on $DISPLAY"
   fi
   sorbel_start_wineserver || { say "could not start wineserver"; return 1; }
-  ctest --preset windows
+  # In the background, so that a signal reaches the trap at once instead of
+  # after the whole ctest run.
+  ctest --preset windows &
+  windows_ctest_pid=$!
+  local status=0
+  wait "$windows_ctest_pid" || status=$?
+  windows_ctest_pid=
+  return "$status"
 }
 step "windows build" windows_build
 # Run what did build, so a single broken target does not hide the other results.

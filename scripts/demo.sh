@@ -5,9 +5,10 @@
 # are stopped after a few seconds (DEMO_SECONDS, default 8) and no process is
 # left behind.
 set -euo pipefail
-SORBEL_SCRIPT=demo
+SORBEL_SCRIPT="demo"
+# shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-cd "$SORBEL_ROOT"
+cd "$SORBEL_ROOT" || exit 1
 
 bash scripts/setup.sh
 sorbel_wine_env

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers shared by setup.sh, test.sh and demo.sh.  Source it; it sets no
 # shell options of its own.
 
@@ -31,7 +32,7 @@ sorbel_display_works() {
 # machine is never disturbed.  Sets SORBEL_XVFB_PID.
 SORBEL_XVFB_PID=
 sorbel_start_xvfb() {
-  local numfile n= i
+  local numfile n='' i
   numfile="$(mktemp)"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   SORBEL_XVFB_PID=$!

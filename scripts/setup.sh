@@ -5,7 +5,8 @@
 #
 #   WINEPREFIX   the Wine prefix to prepare (default: build/wineprefix)
 set -euo pipefail
-SORBEL_SCRIPT=setup
+SORBEL_SCRIPT="setup"
+# shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 PACKAGES=(

@@ -92,7 +92,9 @@ TEST(MemoryFileSystem, FailsAsWindowsDoes) {
         EXPECT_EQ(files.ReplaceFile(c.path, "new", reason), c.writeReason == nullptr);
         EXPECT_EQ(reason, c.writeReason ? *c.writeReason : "");
         EXPECT_EQ(files.DeleteFile(c.path), c.deletes);
-        if (c.deletes) EXPECT_FALSE(files.FileExists(c.path));
+        if (c.deletes) {
+            EXPECT_FALSE(files.FileExists(c.path));
+        }
     }
     EXPECT_EQ(files.Get("C:\\Music\\ro.cas"), "ro");
     EXPECT_EQ(files.Get("C:\\Music\\busy.cas"), "busy");

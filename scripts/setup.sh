@@ -14,7 +14,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 xvfb xdotool imagemagick
-  fonts-ipafont-gothic fonts-ipafont-mincho fontconfig
+  fonts-horai-umefont fonts-ipafont-gothic fontconfig
   python3 zip unzip
 )
 
@@ -36,12 +36,12 @@ else
   say "packages: installed"
 fi
 [ -x "$SORBEL_WINE64" ] || die "$SORBEL_WINE64 not found after installing wine64"
-grep -q IPAPGothic <<<"$(fc-list : family)" || die "the IPAPGothic font is not installed"
+grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is not installed"
 
 # --- Wine prefix --------------------------------------------------------------
 sorbel_wine_env
 # Bump when the prefix needs preparing differently; an older marker redoes the work.
-MARKER_CONTENT="sorbel-wineprefix 1"
+MARKER_CONTENT="sorbel-wineprefix 2"
 marker="$WINEPREFIX/.sorbel-setup"
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$MARKER_CONTENT" ]; then
   say "wine prefix: ready ($WINEPREFIX)"
@@ -53,8 +53,9 @@ say "wine prefix: creating $WINEPREFIX"
 "$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
 
 # Font replacements: the programs ask for "ＭＳ Ｐゴシック" (and its Latin
-# name), which Linux does not have; IPAPGothic is the installed proportional
-# Japanese Gothic closest to it.
+# name), which Linux does not have.  Ume P Gothic is drawn to the same
+# character widths, so texts take the room the layouts were designed for
+# (with IPAPGothic, Vistel's large times run into the "/" between them).
 # The names travel in a UTF-16LE .reg file with a byte-order mark because a
 # Japanese argument on Wine's command line is not reliably decoded.
 work="$(mktemp -d)"
@@ -63,8 +64,8 @@ trap 'rm -rf "$work"' EXIT
   printf '\xff\xfe'
   printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n%s\r\n' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"ＭＳ Ｐゴシック"="IPAPGothic"' \
-    '"MS PGothic"="IPAPGothic"' | iconv -f UTF-8 -t UTF-16LE
+    '"ＭＳ Ｐゴシック"="Ume P Gothic"' \
+    '"MS PGothic"="Ume P Gothic"' | iconv -f UTF-8 -t UTF-16LE
 } >"$work/fonts.reg"
 say "wine prefix: adding font replacements"
 "$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\fonts.reg" >/dev/null 2>&1 ||
@@ -76,7 +77,7 @@ say "wine prefix: adding font replacements"
   die "regedit could not export the font replacements"
 exported="$(iconv -f UTF-16 -t UTF-8 "$work/check.reg" | tr -d '\r')"
 for name in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
-  grep -qxF "\"$name\"=\"IPAPGothic\"" <<<"$exported" ||
+  grep -qxF "\"$name\"=\"Ume P Gothic\"" <<<"$exported" ||
     die "font replacement for $name is missing from the prefix"
 done
 say "wine prefix: font replacements verified"

@@ -41,7 +41,7 @@ grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is
 # --- Wine prefix --------------------------------------------------------------
 sorbel_wine_env
 # Bump when the prefix needs preparing differently; an older marker redoes the work.
-MARKER_CONTENT="sorbel-wineprefix 2"
+MARKER_CONTENT="sorbel-wineprefix 3"
 marker="$WINEPREFIX/.sorbel-setup"
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$MARKER_CONTENT" ]; then
   say "wine prefix: ready ($WINEPREFIX)"
@@ -56,16 +56,22 @@ say "wine prefix: creating $WINEPREFIX"
 # name), which Linux does not have.  Ume P Gothic is drawn to the same
 # character widths, so texts take the room the layouts were designed for
 # (with IPAPGothic, Vistel's large times run into the "/" between them).
+# Window captions and message boxes are drawn in Tahoma, which has no
+# Japanese: link it to the same Gothic, as a Japanese Windows links Tahoma to
+# its UI Gothic.
 # The names travel in a UTF-16LE .reg file with a byte-order mark because a
 # Japanese argument on Wine's command line is not reliably decoded.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 {
   printf '\xff\xfe'
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n%s\r\n' \
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n%s\r\n\r\n%s\r\n%s\r\n' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"ＭＳ Ｐゴシック"="Ume P Gothic"' \
-    '"MS PGothic"="Ume P Gothic"' | iconv -f UTF-8 -t UTF-16LE
+    '"MS PGothic"="Ume P Gothic"' \
+    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]' \
+    "\"Tahoma\"=hex(7):$(printf 'ume-pgo4.ttf,Ume P Gothic' | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v |
+      tr -s ' \n' ',' | sed 's/^,//; s/,$//'),00,00,00,00" | iconv -f UTF-8 -t UTF-16LE
 } >"$work/fonts.reg"
 say "wine prefix: adding font replacements"
 "$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\fonts.reg" >/dev/null 2>&1 ||
@@ -81,6 +87,11 @@ for name in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
     die "font replacement for $name is missing from the prefix"
 done
 say "wine prefix: font replacements verified"
+
+# Wine draws the buttons of a window's caption with Marlett, which Debian
+# ships in Wine's data folder but does not register in a new prefix.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
+  say "wine prefix: no marlett.ttf to copy (caption buttons may look odd)"
 
 # Let the server write the registry to disk before the prefix counts as done.
 "$SORBEL_WINESERVER" -w 2>/dev/null || true

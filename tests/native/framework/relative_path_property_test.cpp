@@ -9,42 +9,12 @@
 
 #include "framework/paths.h"
 #include "framework/text.h"
+#include "tests/support/resolve_windows_path.h"
 
 namespace fw {
 namespace {
 
-// A path resolved the way Windows resolves it, in one spelling per file:
-// empty names and "." dropped, ".." taken back (never above the root, "X:"
-// or "\\server\share"), single-byte letters in upper case, and a final "\"
-// when the path names a folder.  Empty for a path without a root.
-std::string Resolve(std::string_view path) {
-    std::vector<std::string> parts(1);
-    for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
-        const char c = path[i];
-        if (c == '\\' && CharLength(path, i) == 1)
-            parts.emplace_back();
-        else if (CharLength(path, i) == 1)
-            parts.back() += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        else
-            parts.back().append(path.substr(i, 2));
-    }
-    std::size_t first = 1;
-    std::string root = parts[0];
-    if (parts[0].empty() && parts.size() > 4 && parts[1].empty()) {
-        root = "\\\\" + parts[2] + "\\" + parts[3];
-        first = 4;
-    } else if (parts[0].size() != 2 || parts[0][1] != ':' || parts.size() == 1) {
-        return {};
-    }
-    std::vector<std::string> names;
-    for (std::size_t i = first; i < parts.size(); ++i) {
-        if (parts[i] == ".." && !names.empty()) names.pop_back();
-        if (!parts[i].empty() && parts[i] != "." && parts[i] != "..") names.push_back(parts[i]);
-    }
-    for (const std::string& name : names) root += "\\" + name;
-    const std::string& last = parts.back();
-    return root + (last.empty() || last == "." || last == ".." ? "\\" : "");
-}
+using reference::ResolveWindowsPath;
 
 bool HasDoubledBackslash(std::string_view text) {
     for (std::size_t i = 0; i + 1 < text.size(); i += CharLength(text, i))
@@ -106,8 +76,8 @@ TEST(ExtractRelativePath, AlwaysNamesTheSameFileAsTheDestination) {
         ++relative;
         EXPECT_FALSE(result.empty() || result[0] == '\\' || HasDoubledBackslash(result));
         const std::string baseFolder = base.substr(0, base.size() - ExtractFileName(base).size());
-        EXPECT_NE(Resolve(dest), "");
-        EXPECT_EQ(Resolve(baseFolder + result), Resolve(dest));
+        EXPECT_NE(ResolveWindowsPath(dest), "");
+        EXPECT_EQ(ResolveWindowsPath(baseFolder + result), ResolveWindowsPath(dest));
     }
     // The pairs must give the rule real work, not only lines to keep.
     EXPECT_GT(plainPairs, 1000);

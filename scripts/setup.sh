@@ -41,7 +41,7 @@ grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is
 # --- Wine prefix --------------------------------------------------------------
 sorbel_wine_env
 # Bump when the prefix needs preparing differently; an older marker redoes the work.
-MARKER_CONTENT="sorbel-wineprefix 3"
+MARKER_CONTENT="sorbel-wineprefix 4"
 marker="$WINEPREFIX/.sorbel-setup"
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$MARKER_CONTENT" ]; then
   say "wine prefix: ready ($WINEPREFIX)"
@@ -87,6 +87,15 @@ for name in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
     die "font replacement for $name is missing from the prefix"
 done
 say "wine prefix: font replacements verified"
+
+# Wine draws the windows' frames itself instead of leaving them to a window
+# manager.  A virtual display has none, and without this every window that
+# closes (each message box, each program's end) waits about two seconds for
+# a window manager's answer that never comes.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n' \
+  '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' >"$work/x11.reg"
+"$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\x11.reg" >/dev/null 2>&1 ||
+  die "regedit could not import the X11 driver setting"
 
 # Wine draws the buttons of a window's caption with Marlett, which Debian
 # ships in Wine's data folder but does not register in a new prefix.

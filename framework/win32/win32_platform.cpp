@@ -16,6 +16,7 @@
 #include <tuple>
 #include <vector>
 
+#include "framework/cmdline.h"
 #include "framework/gui/forms.h"
 #include "framework/gui/system.h"
 #include "framework/win32/wide.h"
@@ -334,7 +335,17 @@ std::string Win32Platform::ExeName() {
     return NarrowPath(path);
 }
 
-std::string Win32Platform::CommandLine() { return Narrow(GetCommandLineW()); }
+// Each argument is converted on its own, so that a path with a name code page
+// 932 cannot hold (a file dropped from a folder named in another script) is
+// passed in its short form, which names the same file.
+std::string Win32Platform::CommandLine() {
+    std::string line;
+    for (const std::wstring& argument : SplitCommandLine<wchar_t>(GetCommandLineW())) {
+        if (!line.empty()) line += ' ';
+        line += '"' + NarrowPath(argument) + '"';
+    }
+    return line;
+}
 
 DWORD Win32State::FireDueTimers() {
     for (;;) {

@@ -417,6 +417,24 @@ TEST_F(TovakinCommandLine, ConvertsACassetteInAFolderWhoseNameEndsInTrailByte0x5
     EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), std::vector<std::string>{Utf8(L"曲表")});
 }
 
+TEST_F(TovakinCommandLine, ConvertsACassetteInAFolderNamedInAnotherScript) {
+    // Hangul has no code page 932 form: the program must still reach the
+    // file (by the short form of its path) and write it back in place.
+    const std::wstring folder = dir_.File(L"한국어");
+    ASSERT_TRUE(MakeFolder(folder));
+    const std::wstring cas = folder + L"\\list.cas";
+    const std::string song = e2e::ToCp932(dir_.Path()) + "\\Songs\\a.mid";
+    ASSERT_TRUE(e2e::WriteFileBytes(cas, song + "\n"));
+
+    ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
+    HWND box = run_.NextBox();
+    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
+    EXPECT_TRUE(HasBytes(cas, "..\\Songs\\a.mid\r\n"));
+    ASSERT_TRUE(Answer(box));
+    EXPECT_TRUE(run_.EndsWithExitCodeZero());
+    EXPECT_EQ(Utf8Names(NamesIn(folder)), std::vector<std::string>{"list.cas"});
+}
+
 TEST_F(TovakinCommandLine, ReportsAReadOnlyCassetteUnchangedAndGoesOn) {
     const std::wstring locked = dir_.File(L"locked.cas");
     const std::wstring next = dir_.File(L"next.cas");

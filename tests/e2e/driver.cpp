@@ -326,16 +326,21 @@ HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD time
 std::wstring WindowText(HWND window) {
     // WM_GETTEXT, not GetWindowTextW: for a window of another process the
     // latter returns only the caption stored by the system, never the text
-    // of an edit control the user typed into.
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, 5000, &got))
-        return {};
-    text.resize(std::min<size_t>(static_cast<size_t>(got), static_cast<size_t>(length)));
-    return text;
+    // of an edit control the user typed into.  One message per try, into a
+    // buffer that grows until the text fits: a length asked for first could
+    // be out of date by the time the text is fetched, as the program may
+    // change it in between.
+    for (std::size_t size = 1024;; size *= 4) {
+        std::wstring text(size, L'\0');
+        DWORD_PTR got = 0;
+        if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                                 SMTO_ABORTIFHUNG, 5000, &got))
+            return {};
+        if (got + 1 < size || size >= (1u << 20)) {
+            text.resize(std::min<size_t>(static_cast<size_t>(got), size - 1));
+            return text;
+        }
+    }
 }
 
 std::string WindowTextCp932(HWND window) { return ToCp932(WindowText(window)); }

@@ -64,6 +64,36 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 13);
 }
 
+TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
+    std::wstring exe;
+    ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
+    // Hangul has no code page 932 form: the display must still read and
+    // write the Sorbel.ini of its own folder.
+    e2e::TempDir dir;
+    const std::wstring folder = dir.File(L"한국어");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring copy = e2e::CopyInto(exe, folder);
+    ASSERT_FALSE(copy.empty());
+    const std::wstring ini = folder + L"\\Sorbel.ini";
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n"));
+
+    e2e::Process vistel = e2e::Process::Start(copy, {}, folder);
+    ASSERT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
+    HWND window = e2e::WaitForWindow(vistel.Id(), kTimeoutMs, [](HWND w) {
+        return e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
+    });
+    ASSERT_NE(window, nullptr);
+    // The cassette line shows what the file holds.
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::FindChild(window, L"demo.cas 再生0/0全") != nullptr; }, kTimeoutMs));
+
+    ASSERT_TRUE(e2e::PostClose(window));
+    DWORD exitCode = 0xFFFFFFFF;
+    ASSERT_TRUE(vistel.WaitForExit(kTimeoutMs, exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    // The scheme read at start is the one saved at close, in the same file.
+    EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 2);
+}
+
 TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     std::wstring exe;
     ASSERT_TRUE(ProgramAvailable(L"Tovakin", exe));

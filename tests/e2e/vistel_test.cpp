@@ -161,28 +161,12 @@ constexpr LabelPlace kLabelPlaces[] = {
     {"LaColor", 80, 72, 15, true, false},   {"LaHow", 120, 72, 15, true, true},
 };
 
-// A window's text in one WM_GETTEXT.  e2e::WindowText asks for the length
-// first and then for the text, so a text that grows between the two comes
-// back cut to the old length: a label sampled while the display changes it
-// could show "１曲リピ" for "１曲リピート".  One message is answered
-// between two steps of the display's thread, so it is the old text or the
-// new one.
-std::wstring TextInOneMessage(HWND window) {
-    std::wstring text(1024, L'\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, 5000, &got))
-        return {};
-    text.resize(std::min<size_t>(static_cast<size_t>(got), text.size() - 1));
-    return text;
-}
-
 std::map<std::string, e2e::ChildWindow> Labels(HWND window) {
     std::map<std::string, e2e::ChildWindow> labels;
     for (auto child : e2e::Children(window)) {
         for (const auto& place : kLabelPlaces) {
             if (child.rect.left == place.left && child.rect.top == place.top) {
-                child.text = TextInOneMessage(child.handle);
+                child.text = e2e::WindowText(child.handle);
                 labels.emplace(place.name, child);
             }
         }

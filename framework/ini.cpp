@@ -210,20 +210,26 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool fal
     return (text && TryStrToInt(*text, value)) ? value != 0 : fallback;
 }
 
-bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
-    // The file is read afresh so that a value the player stored since this
-    // object's first read is kept.
-    std::string current;
-    std::string reason;
-    if (!Files().ReadFile(fileName_, current, reason)) {
-        // A file that is there but cannot be read is never overwritten: the
-        // player's settings would be lost.
-        if (Files().FileExists(fileName_)) return false;
-        current.clear();
+TIniWrite IniWriteValues(const std::string& fileName, std::string_view section,
+                         const std::vector<std::pair<std::string_view, std::string>>& values, std::string& reason,
+                         std::string* written) {
+    std::string text;
+    if (!Files().ReadFile(fileName, text, reason)) {
+        if (Files().FileExists(fileName)) return TIniWrite::Unreadable;
+        text.clear();
     }
-    std::string updated = IniSetValue(current, section, key, IntToStr(value));
-    if (!Files().ReplaceFile(fileName_, updated, reason)) return false;
-    contents_ = std::move(updated);
+    for (const auto& [key, value] : values) text = IniSetValue(text, section, key, value);
+    if (!Files().ReplaceFile(fileName, text, reason)) return TIniWrite::Refused;
+    if (written) *written = std::move(text);
+    return TIniWrite::Written;
+}
+
+bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    std::string reason;
+    std::string written;
+    if (IniWriteValues(fileName_, section, {{key, IntToStr(value)}}, reason, &written) != TIniWrite::Written)
+        return false;
+    contents_ = std::move(written);
     block_.reset();
     return true;
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace fw {
 
@@ -28,6 +30,20 @@ std::optional<std::string_view> IniFindValue(std::string_view text, std::string_
 // section is added at the end of the file.  Every other byte stays.
 std::string IniSetValue(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// How a write of an INI file on disk ended.
+enum class TIniWrite { Written, Unreadable, Refused };
+
+// Sets `values` (key and value) in `section` of the INI file on disk, each as
+// IniSetValue does.  The file is read afresh, so that a value another program
+// stored a moment ago is kept, and replaced in one step.  A file that is
+// there but cannot be read is never overwritten (its other settings would be
+// lost): Unreadable.  A replacement the file system refuses: Refused, with the
+// file as it was.  `reason` tells why; `written` (when given) receives the
+// new contents.
+TIniWrite IniWriteValues(const std::string& fileName, std::string_view section,
+                         const std::vector<std::pair<std::string_view, std::string>>& values, std::string& reason,
+                         std::string* written = nullptr);
 
 // An INI file on disk.  Opening touches nothing; the file is read at the
 // first read operation and that one reading answers every read of the

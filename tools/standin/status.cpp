@@ -1,6 +1,5 @@
 #include "standin/status.h"
 
-#include "framework/files.h"
 #include "framework/ini.h"
 #include "framework/text.h"
 
@@ -62,26 +61,18 @@ std::string FormatTime(int seconds) {
 
 bool WriteKeys(const std::string& path, const std::vector<std::pair<Key, std::string>>& values,
                std::string& error) {
-    std::string text;
-    std::string reason;
-    if (!fw::Files().ReadFile(path, text, reason)) {
-        // A file that is there but cannot be read is never overwritten: the
-        // player's other settings would be lost.
-        if (fw::Files().FileExists(path)) {
-            error = "cannot read " + path + ": " + reason;
-            return false;
-        }
-        text.clear();
-    }
+    std::vector<std::pair<std::string_view, std::string>> encoded;
     for (const auto& [key, value] : values) {
         const KeyInfo& info = Info(key);
-        text = fw::IniSetValue(text, kSection, info.name, info.form == Form::String ? EncodeString(value) : value);
+        encoded.emplace_back(info.name, info.form == Form::String ? EncodeString(value) : value);
     }
-    if (!fw::Files().ReplaceFile(path, text, reason)) {
-        error = "cannot write " + path + ": " + reason;
-        return false;
+    std::string reason;
+    switch (fw::IniWriteValues(path, kSection, encoded, reason)) {
+    case fw::TIniWrite::Written: return true;
+    case fw::TIniWrite::Unreadable: error = "cannot read " + path + ": " + reason; return false;
+    case fw::TIniWrite::Refused: error = "cannot write " + path + ": " + reason; return false;
     }
-    return true;
+    return false;
 }
 
 }  // namespace standin

@@ -87,6 +87,7 @@ void Guarded(F&& handler) {
 struct Win32State {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool comInitialized = false;
+    std::string exeName;
     std::map<HWND, TForm*> forms;
     // Where each form's window stands, kept up to date from the window's
     // own position messages, so that reading a form's place costs nothing.
@@ -336,17 +337,22 @@ Win32Platform::~Win32Platform() {
 
 // --- Process and message loop ---------------------------------------------------------
 
+// The program's path does not change while it runs, and the display asks
+// for it in every poll: it is worked out once.
 std::string Win32Platform::ExeName() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
+    if (state_->exeName.empty()) {
+        std::wstring path(MAX_PATH, L'\0');
+        for (;;) {
+            DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (length < path.size()) {
+                path.resize(length);
+                break;
+            }
+            path.resize(path.size() * 2);
         }
-        path.resize(path.size() * 2);
+        state_->exeName = NarrowPath(path);
     }
-    return NarrowPath(path);
+    return state_->exeName;
 }
 
 // Each argument is converted on its own, so that a path with a name code page

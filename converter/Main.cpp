@@ -1,5 +1,8 @@
 #include "Main.h"
 
+#include <string>
+#include <utility>
+
 #include "framework/files.h"
 #include "framework/gui/system.h"
 #include "framework/paths.h"
@@ -42,8 +45,14 @@ void TMainForm::ConvertLines() {
     // The output path is worked out once: every line is made relative to it.
     const TRelativePathBase output(EdOutput->Text() + ExtractFileName(EdCasFile->Text()));
     TStrings& lines = *LbCas->Items();
-    for (int i = 0; i < lines.Count(); ++i)
-        if (IsDrivePath(lines[i])) lines[i] = output.RelativePath(lines[i]);
+    RewrittenLines = 0;
+    for (int i = 0; i < lines.Count(); ++i) {
+        if (!IsDrivePath(lines[i])) continue;
+        std::string relative = output.RelativePath(lines[i]);
+        if (relative == lines[i]) continue;
+        lines[i] = std::move(relative);
+        ++RewrittenLines;
+    }
 }
 
 void TMainForm::ShowOpenError() {
@@ -70,6 +79,9 @@ void TMainForm::FormCreate(TObject*) {
             continue;
         }
         ConvertLines();
+        // Nothing to rewrite (a cassette converted before, a MIDI file
+        // dropped with the cassettes): the file stays as it is.
+        if (RewrittenLines == 0) continue;
         try {
             LbCas->Items()->SaveToFile(EdOutput->Text() + ExtractFileName(EdCasFile->Text()));
         } catch (const std::exception& error) {
@@ -99,9 +111,11 @@ void TMainForm::BtChangeClick(TObject*) {
     if (!EndsWithBackslash(EdOutput->Text())) EdOutput->SetText(EdOutput->Text() + "\\");
     ConvertLines();
     const std::string output = EdOutput->Text() + ExtractFileName(source);
+    const bool inPlace = Files().SameFile(source, output);
     // A failed write throws: the application reports it and nothing is deleted.
-    LbCas->Items()->SaveToFile(output);
-    if (ChDelete->Checked() && !Files().SameFile(source, output)) DeleteFile(source);
+    // In place with no line to rewrite, the file is left byte for byte.
+    if (RewrittenLines > 0 || !inPlace) LbCas->Items()->SaveToFile(output);
+    if (ChDelete->Checked() && !inPlace) DeleteFile(source);
     ShowMessage("変換完了");
 }
 

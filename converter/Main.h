@@ -30,8 +30,14 @@ public:
     explicit TMainForm(TComponent* Owner);
 
     // Makes every drive path in LbCas relative to the output path: the text
-    // of EdOutput followed by the file name of EdCasFile.
+    // of EdOutput followed by the file name of EdCasFile.  Counts the lines
+    // it changed in RewrittenLines.
     void ConvertLines();
+
+    // How many lines the last ConvertLines changed.  A file converted in
+    // place with none to change is not written at all: it stays byte for
+    // byte as it was, whatever it holds.
+    int RewrittenLines = 0;
 
 private:
     void ChooseSource(const std::string& FileName);

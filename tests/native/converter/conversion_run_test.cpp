@@ -219,13 +219,24 @@ TEST_F(ConversionRunTest, AFailedWriteLosesNothingAndShowsTheApplicationsErrorBo
     }
 }
 
-TEST_F(ConversionRunTest, ASecondRunOverACassetteConvertedInPlaceChangesNoLine) {
+TEST_F(ConversionRunTest, InPlaceWithNothingToRewriteTheFileIsLeftByteForByte) {
     Open();
     Convert(kSource, "C:\\Music\\Lists\\");
-    Form().BtChange->Click();
     EXPECT_EQ(files.Get(kSource), kInPlace);
-    EXPECT_EQ(files.ReplaceCount(), 2);
-    EXPECT_EQ(Boxes(), (std::vector<Box>{DoneBox(), DoneBox()}));
+    // The converted lines with LF only: a second run rewrites no line and
+    // writes nothing, so the line ends stay; the delete option spares the file.
+    const std::string lfOnly = "a.mid\n..\\Pop\\b.mid\nD:\\c.mid\n";
+    files.Put(kSource, lfOnly);
+    Convert(kSource, "C:\\Music\\Lists\\", true);
+    EXPECT_EQ(files.Get(kSource), lfOnly);
+    EXPECT_EQ(files.ReplaceCount(), 1);
+    // Into another folder the cassette is written, line ends made CR LF,
+    // though no line changed; then the source goes.
+    files.Put(kSource, "D:\\c.mid\nnotes\n");
+    Convert(kSource, "C:\\Out", true);
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), CrLf({"D:\\c.mid", "notes"}));
+    EXPECT_FALSE(files.Exists(kSource));
+    EXPECT_EQ(Boxes(), (std::vector<Box>{DoneBox(), DoneBox(), DoneBox()}));
 }
 
 TEST_F(ConversionRunTest, TheEnterKeyInAnEditBoxStartsTheRun) {

@@ -1,5 +1,6 @@
 #include "framework/win32/wide.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "framework/win32/win32.h"
@@ -32,14 +33,43 @@ bool TryWiden(std::string_view text, std::wstring& wide) {
 std::string Narrow(std::wstring_view text, bool* lossless) {
     if (lossless) *lossless = true;
     if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
     BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, lossless ? &usedDefault : nullptr);
+    // No best fit: the system would otherwise turn look-alikes into other
+    // characters (U+00A5 into a backslash) and call the result exact.
+    int length = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0, "?",
+                                     &usedDefault);
     std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(kCodePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length,
-                        nullptr, lossless ? &usedDefault : nullptr);
-    if (lossless && usedDefault) *lossless = false;
+    WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size, narrow.data(), length, "?",
+                        &usedDefault);
+    if (lossless && (usedDefault || Widen(narrow) != text)) *lossless = false;
     return narrow;
+}
+
+std::string NarrowPath(const std::wstring& path) {
+    bool lossless = true;
+    std::string narrow = Narrow(path, &lossless);
+    if (lossless) return narrow;
+    std::string result;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(L'\\', start), path.size());
+        std::string name = Narrow(std::wstring_view(path).substr(start, end - start), &lossless);
+        if (!lossless) {
+            const std::wstring prefix = path.substr(0, end);
+            std::wstring shortPath(32768, L'\0');
+            DWORD length = GetShortPathNameW(prefix.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+            if (length > 0 && length < shortPath.size()) {
+                shortPath.resize(length);
+                bool exact = true;
+                std::string shortName = Narrow(shortPath.substr(shortPath.rfind(L'\\') + 1), &exact);
+                if (exact) name = std::move(shortName);
+            }
+        }
+        result += name;
+        if (end < path.size()) result += '\\';
+        start = end + 1;
+    }
+    return result;
 }
 
 std::string ErrorText(unsigned long error) {

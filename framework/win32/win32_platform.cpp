@@ -40,34 +40,6 @@ COLORREF ColorRef(TColor color) {
     return static_cast<COLORREF>(color);
 }
 
-// Converts a path the system handed out.  A name that code page 932 cannot
-// hold (a folder named in another script) is replaced by its short form,
-// which the file system keeps in plain ASCII; every other name stays as it
-// is, so that the path still shares its leading folders with its siblings.
-std::string NarrowPath(const std::wstring& path) {
-    bool lossless = true;
-    std::string narrow = Narrow(path, &lossless);
-    if (lossless) return narrow;
-    std::string result;
-    for (std::size_t start = 0; start <= path.size();) {
-        std::size_t end = std::min(path.find(L'\\', start), path.size());
-        std::string name = Narrow(std::wstring_view(path).substr(start, end - start), &lossless);
-        if (!lossless) {
-            std::wstring prefix = path.substr(0, end);
-            std::wstring shortPath(32768, L'\0');
-            DWORD length = GetShortPathNameW(prefix.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
-            if (length > 0 && length < shortPath.size()) {
-                shortPath.resize(length);
-                name = Narrow(shortPath.substr(shortPath.rfind(L'\\') + 1));
-            }
-        }
-        result += name;
-        if (end < path.size()) result += '\\';
-        start = end + 1;
-    }
-    return result;
-}
-
 // Runs a handler on a form with exceptions reported, never passed on
 // through the window system.
 template <class F>

@@ -67,31 +67,45 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
 TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
     std::wstring exe;
     ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
-    // Hangul has no code page 932 form: the display must still read and
-    // write the Sorbel.ini of its own folder.
+    // Hangul, and "¥" (U+00A5), have no code page 932 form: the display must
+    // still read and write the Sorbel.ini of its own folder, and never that
+    // of a look-alike ("A¥B" is not "A\B").
     e2e::TempDir dir;
-    const std::wstring folder = dir.File(L"한국어");
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    const std::wstring copy = e2e::CopyInto(exe, folder);
-    ASSERT_FALSE(copy.empty());
-    const std::wstring ini = folder + L"\\Sorbel.ini";
-    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n"));
+    ASSERT_TRUE(CreateDirectoryW(dir.File(L"A").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(dir.File(L"A\\B").c_str(), nullptr));
+    const std::string decoy = "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\decoy.cas\r\nColorNum=5\r\n";
+    ASSERT_TRUE(e2e::WriteFileBytes(dir.File(L"A\\B\\Sorbel.ini"), decoy));
+    for (const wchar_t* name : {L"한국어", L"A\u00A5B"}) {
+        SCOPED_TRACE(e2e::Utf8(name));
+        const std::wstring folder = dir.File(name);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        const std::wstring copy = e2e::CopyInto(exe, folder);
+        ASSERT_FALSE(copy.empty());
+        const std::wstring ini = folder + L"\\Sorbel.ini";
+        ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n"));
 
-    e2e::Process vistel = e2e::Process::Start(copy, {}, folder);
-    ASSERT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
-    HWND window = e2e::WaitForWindow(vistel.Id(), kTimeoutMs, [](HWND w) {
-        return e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
-    });
-    ASSERT_NE(window, nullptr);
-    // The cassette line shows what the file holds.
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::FindChild(window, L"demo.cas 再生0/0全") != nullptr; }, kTimeoutMs));
+        e2e::Process vistel = e2e::Process::Start(copy, {}, folder);
+        ASSERT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
+        HWND window = e2e::WaitForWindow(vistel.Id(), kTimeoutMs, [](HWND w) {
+            return e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
+        });
+        ASSERT_NE(window, nullptr);
+        // The cassette line shows what the file holds.
+        ASSERT_TRUE(
+            e2e::WaitUntil([&] { return e2e::FindChild(window, L"demo.cas 再生0/0全") != nullptr; }, kTimeoutMs));
 
-    ASSERT_TRUE(e2e::PostClose(window));
-    DWORD exitCode = 0xFFFFFFFF;
-    ASSERT_TRUE(vistel.WaitForExit(kTimeoutMs, exitCode));
-    EXPECT_EQ(exitCode, 0u);
-    // The scheme read at start is the one saved at close, in the same file.
-    EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 2);
+        // Changed behind its back, so that the close has a scheme to write.
+        ASSERT_TRUE(WritePrivateProfileStringW(L"VISTEL", L"ColorNum", L"3", ini.c_str()));
+        ASSERT_TRUE(e2e::PostClose(window));
+        DWORD exitCode = 0xFFFFFFFF;
+        ASSERT_TRUE(vistel.WaitForExit(kTimeoutMs, exitCode));
+        EXPECT_EQ(exitCode, 0u);
+        // The scheme read at start is the one saved at close, in the same file.
+        EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 2);
+        std::string bytes;
+        ASSERT_TRUE(e2e::ReadFileBytes(dir.File(L"A\\B\\Sorbel.ini"), bytes));
+        EXPECT_EQ(bytes, decoy);
+    }
 }
 
 TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {

@@ -418,21 +418,29 @@ TEST_F(TovakinCommandLine, ConvertsACassetteInAFolderWhoseNameEndsInTrailByte0x5
 }
 
 TEST_F(TovakinCommandLine, ConvertsACassetteInAFolderNamedInAnotherScript) {
-    // Hangul has no code page 932 form: the program must still reach the
-    // file (by the short form of its path) and write it back in place.
-    const std::wstring folder = dir_.File(L"한국어");
-    ASSERT_TRUE(MakeFolder(folder));
-    const std::wstring cas = folder + L"\\list.cas";
+    // Hangul, and "¥" (U+00A5), have no code page 932 form: the program must
+    // still reach the file (by the short form of its path) and write it back
+    // in place.  A look-alike would be another file: "A¥B" is not "A\B".
     const std::string song = e2e::ToCp932(dir_.Path()) + "\\Songs\\a.mid";
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, song + "\n"));
+    const std::wstring decoy = dir_.File(L"A\\B\\list.cas");
+    ASSERT_TRUE(MakeFolder(dir_.File(L"A")) && MakeFolder(dir_.File(L"A\\B")));
+    ASSERT_TRUE(e2e::WriteFileBytes(decoy, song + "\n"));
+    for (const wchar_t* name : {L"한국어", L"A\u00A5B"}) {
+        SCOPED_TRACE(Utf8(name));
+        const std::wstring folder = dir_.File(name);
+        ASSERT_TRUE(MakeFolder(folder));
+        const std::wstring cas = folder + L"\\list.cas";
+        ASSERT_TRUE(e2e::WriteFileBytes(cas, song + "\n"));
 
-    ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND box = run_.NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-    EXPECT_TRUE(HasBytes(cas, "..\\Songs\\a.mid\r\n"));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_EQ(Utf8Names(NamesIn(folder)), std::vector<std::string>{"list.cas"});
+        ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
+        HWND box = run_.NextBox();
+        ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
+        EXPECT_TRUE(HasBytes(cas, "..\\Songs\\a.mid\r\n"));
+        ASSERT_TRUE(Answer(box));
+        EXPECT_TRUE(run_.EndsWithExitCodeZero());
+        EXPECT_EQ(Utf8Names(NamesIn(folder)), std::vector<std::string>{"list.cas"});
+        EXPECT_TRUE(HasBytes(decoy, song + "\n")) << "the look-alike's cassette was touched";
+    }
 }
 
 TEST_F(TovakinCommandLine, ReportsAReadOnlyCassetteUnchangedAndGoesOn) {

@@ -217,11 +217,24 @@ TEST(Win32Text, ConversionIsExactCodePage932) {
     EXPECT_EQ(win32::Widen("C:\\表\\"), L"C:\\表\\");
     EXPECT_EQ(win32::Narrow(L"ソ能表"), "ソ能表");
     EXPECT_EQ(win32::Narrow(L"１曲リピート"), "\x82\x50\x8B\xC8\x83\x8A\x83\x73\x81\x5B\x83\x67");
-    bool lossless = true;
-    win32::Narrow(L"a\U0001F600", &lossless);
-    EXPECT_FALSE(lossless);
-    win32::Narrow(L"連続再生", &lossless);
-    EXPECT_TRUE(lossless);
+    // No look-alikes: a character code page 932 cannot hold becomes "?",
+    // which no file name may hold, and is reported.
+    const struct {
+        const wchar_t* wide;
+        const char* narrow;
+        bool lossless;
+    } cases[] = {
+        {L"連続再生", "連続再生", true},
+        {L"a\U0001F600", "a??", false},
+        {L"A\u00A5B", "A?B", false},    // ¥ is no backslash
+        {L"x\u00A6y", "x?y", false},    // a broken bar is no "|"
+        {L"\uFF3C", "＼", true},         // the full-width backslash has its own code
+    };
+    for (const auto& c : cases) {
+        bool lossless = !c.lossless;
+        EXPECT_EQ(win32::Narrow(c.wide, &lossless), c.narrow);
+        EXPECT_EQ(lossless, c.lossless);
+    }
 }
 
 }  // namespace

@@ -51,11 +51,13 @@ public:
         return native;
     }
 
-    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) override {
-        return fw::NativeFiles().ReadFile(Native(path), contents, reason);
+    fw::TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
+                         std::int64_t* writtenAgoMs) override {
+        return fw::NativeFiles().Read(Native(path), contents, reason, writtenAgoMs);
     }
-    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override {
-        return fw::NativeFiles().ReplaceFile(Native(path), contents, reason);
+    fw::TFileResult Replace(const std::string& path, std::string_view contents, const fw::TFileExpectation* expected,
+                            fw::TReplaceMode mode, std::string& reason) override {
+        return fw::NativeFiles().Replace(Native(path), contents, expected, mode, reason);
     }
     bool DeleteFile(const std::string& path) override { return fw::NativeFiles().DeleteFile(Native(path)); }
     bool FileExists(const std::string& path) override { return fw::NativeFiles().FileExists(Native(path)); }
@@ -63,6 +65,9 @@ public:
         return fw::NativeFiles().SameFile(Native(a), Native(b));
     }
     std::string CurrentDirectory() override { return "C:\\"; }
+    std::string FullPathName(const std::string& path) override { return path; }
+    std::int64_t Milliseconds() override { return fw::NativeFiles().Milliseconds(); }
+    void Sleep(int milliseconds) override { fw::NativeFiles().Sleep(milliseconds); }
 
 private:
     std::string root_;

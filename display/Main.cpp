@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/files.h"
 #include "framework/gui/system.h"
 #include "framework/paths.h"
 #include "framework/sysutils.h"
@@ -75,7 +76,12 @@ std::unique_ptr<TIniFile> TMainForm::OpenSettings() {
 }
 
 void TMainForm::FormCreate(TObject*) {
-    ColorIndex = OpenSettings()->ReadInteger(kSection, "ColorNum", 13);
+    std::unique_ptr<TIniFile> settings = OpenSettings();
+    // The player may be saving its settings at this moment: the saved
+    // scheme is worth a short wait, or the close would save the default
+    // over it.
+    settings->SetReadPatience(kBusyPatienceMs);
+    ColorIndex = settings->ReadInteger(kSection, "ColorNum", 13);
     // One step back, so that the step forward applies the saved scheme.
     ColorIndex = WrappingAdd(ColorIndex, -1);
     NextColorScheme();
@@ -84,7 +90,8 @@ void TMainForm::FormCreate(TObject*) {
 }
 
 void TMainForm::FormCloseQuery(TObject*, bool&) {
-    // A write the file system refuses changes nothing: the scheme is lost.
+    // A write the file system refuses, or that the player blocks for longer
+    // than a second, changes nothing: the scheme is lost.
     OpenSettings()->WriteInteger(kSection, "ColorNum", ColorIndex);
 }
 
@@ -94,8 +101,20 @@ void TMainForm::TimerTimer(TObject*) {
     TimerPause pause(Timer);
     std::unique_ptr<TIniFile> settings = OpenSettings();
 
+    // A file that the player holds for the moment tells nothing: the labels
+    // stay as they are and the display stays open until a later cycle reads
+    // it.  Nor does a file that says the display is not wanted but was
+    // written a moment ago: the player's profile functions empty a file
+    // before they write it anew, so such a reading may be half a file.  The
+    // next cycle, once the file is quiet, confirms it.
+    const bool visible = settings->ReadBool(kSection, "Visible", false);
+    if (settings->Busy() || (!visible && settings->WrittenAgoMs() < kQuietMs)) {
+        HandlePointer(*settings);
+        return;
+    }
+
     // The cycle goes on to the end even when the player wants no display.
-    if (!settings->ReadBool(kSection, "Visible", false)) Close();
+    if (!visible) Close();
 
     std::string casFile = ExtractFileName(settings->ReadString(kSection, "CasFile", "新規カセット"));
     std::string playSong = settings->ReadString(kSection, "PlaySong", "停止");

@@ -6,6 +6,15 @@ namespace {
 FileSystem* installed = nullptr;
 }  // namespace
 
+bool FileSystem::ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) {
+    const std::int64_t deadline = Milliseconds() + kBusyPatienceMs;
+    for (;;) {
+        TFileResult result = Replace(path, contents, nullptr, TReplaceMode::Atomic, reason);
+        if (result != TFileResult::Busy || Milliseconds() >= deadline) return result == TFileResult::Done;
+        Sleep(kBusyRetryMs);
+    }
+}
+
 FileSystem& Files() { return installed ? *installed : NativeFiles(); }
 
 FileSystem* SetFiles(FileSystem* files) {

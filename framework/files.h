@@ -4,24 +4,61 @@
 // tests through an in-memory file system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace fw {
 
+// How a read or a replacement ended.
+enum class TFileResult {
+    Done,
+    NotFound,  // no such file, or no such folder on the way to it
+    Busy,      // another program holds the file for the moment: try again later
+    Changed,   // a conditional replacement found the file other than expected
+    Failed,    // any other refusal
+};
+
+// What a conditional replacement expects to find: the file as it was read,
+// or no file at all.
+struct TFileExpectation {
+    bool exists = false;
+    std::string_view contents;
+};
+
+// How a replacement may reach the disk.
+enum class TReplaceMode {
+    // Only through a temporary file beside the target, moved over it in one
+    // step: the target holds its old or its new contents, never a part.
+    Atomic,
+    // As Atomic; where the folder refuses new files but the file itself may
+    // be written, it is rewritten in place while no other program may write
+    // it, as the platform's profile functions write a settings file.
+    AtomicOrInPlace,
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // Reads the whole file.  On failure returns false and sets `reason` to
-    // the system's description of the failure.
-    virtual bool ReadFile(const std::string& path, std::string& contents, std::string& reason) = 0;
+    // Reads the whole file.  On failure `reason` gets the system's
+    // description of it and `contents` is left as it was.  `writtenAgoMs`
+    // (when given) receives how long ago the file was last written, by the
+    // system's clock; kLongAgo when that is unknown or in the future.
+    virtual TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
+                             std::int64_t* writtenAgoMs) = 0;
 
-    // Writes `contents` to a new temporary file in the folder of `path` and
-    // then moves it over `path` in one step, so that `path` holds either its
-    // old or its new contents, never a part.  On failure the temporary file
-    // is removed, `path` is untouched, and `reason` describes the failure.
-    virtual bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) = 0;
+    // Writes `contents` to a new temporary file beside the file `path` names
+    // and moves it over that file in one step.  A symbolic link is followed:
+    // the file it names is replaced and the link stays.  The replaced file's
+    // attributes, security and creation time are kept (its mode, natively); a
+    // new file gets the system's defaults.  With `expected`, the file is
+    // replaced only while it still is as expected (Changed otherwise), and
+    // never while another program holds it open for writing (Busy).  On any
+    // failure the temporary file is gone, the target is untouched and
+    // `reason` says why.
+    virtual TFileResult Replace(const std::string& path, std::string_view contents,
+                                const TFileExpectation* expected, TReplaceMode mode, std::string& reason) = 0;
 
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
@@ -30,7 +67,37 @@ public:
     virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 
     virtual std::string CurrentDirectory() = 0;
+
+    // `path` made full and normalised as the system does before opening it:
+    // a relative path is taken from the current folder, a drive-relative one
+    // ("D:list.cas") from that drive's own current folder.
+    virtual std::string FullPathName(const std::string& path) = 0;
+
+    // A clock in milliseconds and a pause, for the retries of a write that
+    // finds its file busy.
+    virtual std::int64_t Milliseconds() = 0;
+    virtual void Sleep(int milliseconds) = 0;
+
+    // Read, true when done.
+    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) {
+        return Read(path, contents, reason, nullptr) == TFileResult::Done;
+    }
+    // Replace, unconditional and atomic, tried again while the file is busy
+    // for up to kBusyPatienceMs; true when done.
+    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason);
 };
+
+// How long a write waits, all tries together, for a file that another
+// program holds: a player saving its settings holds them for a moment.
+constexpr int kBusyPatienceMs = 1000;
+// The pause between two tries.
+constexpr int kBusyRetryMs = 10;
+// A file written less than this long ago may still be in the middle of
+// being written: the platform's profile functions rewrite a settings file
+// in place, emptying it first.  A write waits until the file has been quiet
+// this long, so that it never edits (and cuts) a half-written file.
+constexpr int kQuietMs = 50;
+constexpr std::int64_t kLongAgo = INT64_C(1) << 62;
 
 // The file system in use.
 FileSystem& Files();

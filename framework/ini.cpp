@@ -131,6 +131,14 @@ std::string_view LineEndOf(std::string_view text) {
     return (at + 1 < text.size() && text[at + 1] == '\n') ? "\r\n" : "\r";
 }
 
+// A trimmed value as a reader gets it: one pair of matching outer quotes
+// removed.
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
 }  // namespace
 
 std::optional<std::string_view> IniFindValue(std::string_view text, std::string_view section,
@@ -138,10 +146,7 @@ std::optional<std::string_view> IniFindValue(std::string_view text, std::string_
     if (key.empty()) return std::nullopt;
     Location location = Locate(text, section, key);
     if (!location.keyFound) return std::nullopt;
-    std::string_view value = text.substr(location.valueBegin, location.valueEnd - location.valueBegin);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return value;
+    return Unquote(text.substr(location.valueBegin, location.valueEnd - location.valueBegin));
 }
 
 // A quoted value is replaced whole, quotes included, so that reading the
@@ -185,12 +190,24 @@ const std::string& TIniFile::Contents() {
     if (!contents_) {
         std::string contents;
         std::string reason;
-        // A missing or unreadable file reads as an empty one: every key gives
-        // its default.
-        if (!Files().ReadFile(fileName_, contents, reason)) contents.clear();
+        FileSystem& files = Files();
+        const std::int64_t deadline = files.Milliseconds() + readPatience_;
+        TFileResult result;
+        while ((result = files.Read(fileName_, contents, reason, &writtenAgoMs_)) == TFileResult::Busy &&
+               files.Milliseconds() < deadline)
+            files.Sleep(kBusyRetryMs);
+        busy_ = result == TFileResult::Busy;
+        // A file missing, held or unreadable reads as an empty one: every
+        // key gives its default.
+        if (result != TFileResult::Done) contents.clear();
         contents_ = std::move(contents);
     }
     return *contents_;
+}
+
+bool TIniFile::Busy() {
+    Contents();
+    return busy_;
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) {
@@ -212,24 +229,69 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool fal
 
 TIniWrite IniWriteValues(const std::string& fileName, std::string_view section,
                          const std::vector<std::pair<std::string_view, std::string>>& values, std::string& reason,
-                         std::string* written) {
-    std::string text;
-    if (!Files().ReadFile(fileName, text, reason)) {
-        if (Files().FileExists(fileName)) return TIniWrite::Unreadable;
-        text.clear();
+                         std::string* written, int patienceMs) {
+    FileSystem& files = Files();
+    const std::int64_t deadline = files.Milliseconds() + patienceMs;
+    // Waits a little before the next try; false once the patience is spent.
+    auto waitForFile = [&] {
+        if (files.Milliseconds() >= deadline) return false;
+        files.Sleep(kBusyRetryMs);
+        return true;
+    };
+    for (;;) {
+        std::string text;
+        std::int64_t writtenAgoMs = kLongAgo;
+        TFileResult read = files.Read(fileName, text, reason, &writtenAgoMs);
+        // Held by another program, or written a moment ago and perhaps
+        // still being written: edited later, never now.
+        if (read == TFileResult::Busy || (read == TFileResult::Done && writtenAgoMs < kQuietMs)) {
+            if (waitForFile()) continue;
+            return TIniWrite::Busy;
+        }
+        // A file that is there but cannot be read is never overwritten: its
+        // other settings would be lost.
+        if (read != TFileResult::Done && read != TFileResult::NotFound) return TIniWrite::Unreadable;
+        const bool exists = read == TFileResult::Done;
+        if (!exists) text.clear();
+
+        bool held = exists;
+        for (const auto& [key, value] : values) {
+            std::optional<std::string_view> current = IniFindValue(text, section, key);
+            held = held && current && *current == Unquote(Trim(value));
+        }
+        if (held) {
+            if (written) *written = std::move(text);
+            return TIniWrite::Unchanged;
+        }
+
+        std::string edited = text;
+        for (const auto& [key, value] : values) edited = IniSetValue(edited, section, key, value);
+        const TFileExpectation expected{exists, text};
+        switch (files.Replace(fileName, edited, &expected, TReplaceMode::AtomicOrInPlace, reason)) {
+        case TFileResult::Done:
+            if (written) *written = std::move(edited);
+            return TIniWrite::Written;
+        case TFileResult::Changed:
+            // Another program wrote in between: edit what it wrote.
+            if (files.Milliseconds() < deadline) continue;
+            return TIniWrite::Busy;
+        case TFileResult::Busy:
+            if (waitForFile()) continue;
+            return TIniWrite::Busy;
+        case TFileResult::NotFound:
+        case TFileResult::Failed:
+            return TIniWrite::Refused;
+        }
     }
-    for (const auto& [key, value] : values) text = IniSetValue(text, section, key, value);
-    if (!Files().ReplaceFile(fileName, text, reason)) return TIniWrite::Refused;
-    if (written) *written = std::move(text);
-    return TIniWrite::Written;
 }
 
 bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
     std::string reason;
     std::string written;
-    if (IniWriteValues(fileName_, section, {{key, IntToStr(value)}}, reason, &written) != TIniWrite::Written)
-        return false;
+    TIniWrite result = IniWriteValues(fileName_, section, {{key, IntToStr(value)}}, reason, &written);
+    if (result != TIniWrite::Written && result != TIniWrite::Unchanged) return false;
     contents_ = std::move(written);
+    busy_ = false;
     block_.reset();
     return true;
 }

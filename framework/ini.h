@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "framework/files.h"
+
 namespace fw {
 
 // Reading rules (those of the Windows profile functions): section and key
@@ -32,29 +34,50 @@ std::string IniSetValue(std::string_view text, std::string_view section, std::st
                         std::string_view value);
 
 // How a write of an INI file on disk ended.
-enum class TIniWrite { Written, Unreadable, Refused };
+enum class TIniWrite {
+    Written,
+    Unchanged,   // the file already held every value: nothing was written
+    Unreadable,  // the file is there but cannot be read: never overwritten
+    Busy,        // another program held the file longer than the patience given
+    Refused,     // the file system refused the write; the file is as it was
+};
 
 // Sets `values` (key and value) in `section` of the INI file on disk, each as
-// IniSetValue does.  The file is read afresh, so that a value another program
-// stored a moment ago is kept, and replaced in one step.  A file that is
-// there but cannot be read is never overwritten (its other settings would be
-// lost): Unreadable.  A replacement the file system refuses: Refused, with the
-// file as it was.  `reason` tells why; `written` (when given) receives the
-// new contents.
+// IniSetValue does, so that every other byte of the file stays.  The edit is
+// made on the file as it is when it is replaced: a file that another program
+// changed after it was read is read again and the edit made anew, and a file
+// that another program holds is waited for, up to `patienceMs` in all.  A
+// file that holds every value already is not written.  Where no temporary
+// file can be made beside it, the file is rewritten in place under the same
+// rule.  A missing file is created.  `reason` tells why a write failed;
+// `written` (when given) receives the contents the file now has.
 TIniWrite IniWriteValues(const std::string& fileName, std::string_view section,
                          const std::vector<std::pair<std::string_view, std::string>>& values, std::string& reason,
-                         std::string* written = nullptr);
+                         std::string* written = nullptr, int patienceMs = kBusyPatienceMs);
 
 // An INI file on disk.  Opening touches nothing; the file is read at the
 // first read operation and that one reading answers every read of the
 // object's life, so one handler run sees one consistent state of the file.
-// A write reads the file afresh, changes the one value and replaces the file
-// in one step.
+// A missing file reads as an empty one.  A write goes through
+// IniWriteValues.
 class TIniFile {
 public:
     explicit TIniFile(std::string fileName);
 
     const std::string& FileName() const { return fileName_; }
+
+    // How long the first read waits for a file that another program holds
+    // (0 by default: the reads then give their defaults).
+    void SetReadPatience(int milliseconds) { readPatience_ = milliseconds; }
+    // True when the file is there but another program held it, so that it
+    // could not be read: the reads give their defaults and tell nothing.
+    bool Busy();
+    // How long ago the file read was last written (kLongAgo when unknown,
+    // missing or unread).
+    std::int64_t WrittenAgoMs() {
+        Contents();
+        return writtenAgoMs_;
+    }
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback);
     // Decimal with optional sign, 32-bit; anything else gives `fallback`.
@@ -62,8 +85,9 @@ public:
     // An integer; 0 is false, any other integer true; anything else gives `fallback`.
     bool ReadBool(std::string_view section, std::string_view key, bool fallback);
 
-    // Returns false when the file system refused the write; the file is then
-    // as it was.
+    // Returns false when the value could not be written (the file refused,
+    // unreadable, or held by another program for longer than a second); the
+    // file is then as it was.
     bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
 
 private:
@@ -74,6 +98,9 @@ private:
     std::string_view SectionBlock(std::string_view section);
 
     std::string fileName_;
+    int readPatience_ = 0;
+    bool busy_ = false;
+    std::int64_t writtenAgoMs_ = kLongAgo;
     std::optional<std::string> contents_;
     std::string blockSection_;
     std::optional<std::string_view> block_;

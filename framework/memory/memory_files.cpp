@@ -1,5 +1,6 @@
 #include "framework/memory/memory_files.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -25,6 +26,13 @@ struct Parts {
 
 bool IsSeparatorAt(std::string_view text, std::size_t i) {
     return CharLength(text, i) == 1 && (text[i] == '\\' || text[i] == '/');
+}
+
+// Index of the first byte of the last character of a non-empty text.
+std::size_t LastCharAt(std::string_view text) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) last = i;
+    return last;
 }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -78,7 +86,9 @@ bool Append(Parts& parts, const std::vector<std::string>& names) {
     return true;
 }
 
-std::optional<Parts> Parse(std::string_view path, const Parts& current) {
+// `drives` holds the current folder of each drive, by folded drive ("D:").
+std::optional<Parts> Parse(std::string_view path, const Parts& current,
+                           const std::map<std::string, std::string>& drives = {}) {
     if (path.empty()) return std::nullopt;
     Parts parts;
     if (path.size() >= 2 && IsSeparatorAt(path, 0) && IsSeparatorAt(path, 1)) {
@@ -96,9 +106,16 @@ std::optional<Parts> Parse(std::string_view path, const Parts& current) {
     if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
         parts.root = std::string(1, Upper(path[0])) + ":";
         rest = path.substr(2);
-        // "D:name" is relative to the current directory when that is on D:.
-        if ((rest.empty() || !IsSeparatorAt(rest, 0)) && Fold(parts.root) == Fold(current.root))
-            parts.names = current.names;
+        // "D:name" is relative to drive D's own current folder: the current
+        // directory when that is on D:, else the folder D: last had.
+        if (rest.empty() || !IsSeparatorAt(rest, 0)) {
+            if (Fold(parts.root) == Fold(current.root)) {
+                parts.names = current.names;
+            } else if (auto drive = drives.find(Fold(parts.root)); drive != drives.end()) {
+                std::optional<Parts> folder = Parse(drive->second, Parts{});
+                if (folder) parts.names = folder->names;
+            }
+        }
     } else if (IsSeparatorAt(path, 0)) {
         parts.root = current.root;
     } else {
@@ -123,7 +140,7 @@ MemoryFileSystem::MemoryFileSystem() : currentDirectory_("C:\\"), failReason_(kA
 
 std::optional<MemoryFileSystem::Name> MemoryFileSystem::Resolve(const std::string& path) const {
     std::optional<Parts> current = Parse(currentDirectory_, Parts{});
-    std::optional<Parts> parts = Parse(path, *current);
+    std::optional<Parts> parts = Parse(path, *current, driveDirectories_);
     if (!parts) return std::nullopt;
     Name name;
     name.full = Join(*parts, parts->names.size());
@@ -154,64 +171,82 @@ void MemoryFileSystem::MakeFolders(const Name& name) {
     }
 }
 
-bool MemoryFileSystem::ReadFile(const std::string& path, std::string& contents, std::string& reason) {
+TFileResult MemoryFileSystem::Read(const std::string& path, std::string& contents, std::string& reason,
+                                   std::int64_t* writtenAgoMs) {
     std::optional<Name> name = Resolve(path);
     if (!name) {
         reason = kInvalidName;
-        return false;
+        return TFileResult::Failed;
     }
     auto file = files_.find(name->key);
     if (file == files_.end()) {
-        reason = FolderExists(name->key)         ? kAccessDenied
-                 : FolderExists(name->parentKey) ? kFileNotFound
-                                                 : kPathNotFound;
-        return false;
+        if (FolderExists(name->key)) {
+            reason = kAccessDenied;
+            return TFileResult::Failed;
+        }
+        reason = FolderExists(name->parentKey) ? kFileNotFound : kPathNotFound;
+        return TFileResult::NotFound;
     }
     if (locked_.count(name->key)) {
         reason = kSharingViolation;
-        return false;
+        return TFileResult::Busy;
     }
     contents = file->second.contents;
-    return true;
+    if (writtenAgoMs) *writtenAgoMs = std::min(now_ - file->second.written, kLongAgo);
+    return TFileResult::Done;
 }
 
-bool MemoryFileSystem::ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) {
+TFileResult MemoryFileSystem::Replace(const std::string& path, std::string_view contents,
+                                      const TFileExpectation* expected, TReplaceMode mode, std::string& reason) {
+    if (beforeReplace) beforeReplace(path);
     if (failReplaces_ > 0) {
         --failReplaces_;
         reason = failReason_;
-        return false;
+        return TFileResult::Failed;
     }
     std::optional<Name> name = Resolve(path);
     if (!name) {
         reason = kInvalidName;
-        return false;
+        return TFileResult::Failed;
     }
     if (FolderExists(name->key)) {
         reason = kAccessDenied;
-        return false;
+        return TFileResult::Failed;
     }
     if (!FolderExists(name->parentKey)) {
         reason = kPathNotFound;
-        return false;
-    }
-    if (locked_.count(name->key)) {
-        reason = kSharingViolation;
-        return false;
+        return TFileResult::NotFound;
     }
     auto file = files_.find(name->key);
-    if (file != files_.end() && readOnly_.count(name->key)) {
+    const bool exists = file != files_.end();
+    if (exists && readOnly_.count(name->key)) {
         reason = kAccessDenied;
-        return false;
+        return TFileResult::Failed;
     }
-    if (file == files_.end()) file = files_.emplace(name->key, File{name->full, {}}).first;
+    // No temporary file beside it: only an existing file, written in place.
+    const bool inPlace = noNewFiles_.count(name->parentKey) != 0;
+    if (inPlace && (!exists || mode != TReplaceMode::AtomicOrInPlace)) {
+        reason = kAccessDenied;
+        return TFileResult::Failed;
+    }
+    if (locked_.count(name->key) || held_.count(name->key)) {
+        reason = kSharingViolation;
+        return TFileResult::Busy;
+    }
+    if (expected && (expected->exists != exists || (exists && file->second.contents != expected->contents)))
+        return TFileResult::Changed;
+    if (!exists) file = files_.emplace(name->key, File{name->full, {}}).first;
     file->second.contents.assign(contents);
+    file->second.written = now_;
     ++replaceCount_;
-    return true;
+    if (inPlace) ++inPlaceCount_;
+    return TFileResult::Done;
 }
 
 bool MemoryFileSystem::DeleteFile(const std::string& path) {
     std::optional<Name> name = Resolve(path);
-    if (!name || !files_.count(name->key) || readOnly_.count(name->key) || locked_.count(name->key))
+    if (!name || !files_.count(name->key) || readOnly_.count(name->key) || locked_.count(name->key) ||
+        held_.count(name->key))
         return false;
     files_.erase(name->key);
     return true;
@@ -230,6 +265,19 @@ bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
 
 std::string MemoryFileSystem::CurrentDirectory() { return currentDirectory_; }
 
+std::string MemoryFileSystem::FullPathName(const std::string& path) {
+    std::optional<Name> name = Resolve(path);
+    if (!name) return path;
+    const bool folder = !path.empty() && IsSeparatorAt(path, LastCharAt(path));
+    return folder && !EndsWithBackslash(name->full) ? name->full + "\\" : name->full;
+}
+
+void MemoryFileSystem::Sleep(int milliseconds) {
+    now_ += milliseconds;
+    ++sleepCount_;
+    if (onSleep) onSleep(now_);
+}
+
 void MemoryFileSystem::Put(const std::string& path, std::string_view contents) {
     Name name = Require(path);
     if (FolderExists(name.key) || name.parentKey.empty())
@@ -238,6 +286,7 @@ void MemoryFileSystem::Put(const std::string& path, std::string_view contents) {
     auto file = files_.find(name.key);
     if (file == files_.end()) file = files_.emplace(name.key, File{name.full, {}}).first;
     file->second.contents.assign(contents);
+    file->second.written = -kLongAgo;
 }
 
 std::optional<std::string> MemoryFileSystem::Get(const std::string& path) const {
@@ -258,6 +307,7 @@ void MemoryFileSystem::SetCurrentDirectory(const std::string& path) {
     Name name = Require(path);
     MakeFolders(name);
     currentDirectory_ = name.full;
+    if (name.full.size() >= 2 && name.full[1] == ':') driveDirectories_[Fold(name.full.substr(0, 2))] = name.full;
 }
 
 void MemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) {
@@ -274,6 +324,28 @@ void MemoryFileSystem::SetLocked(const std::string& path, bool locked) {
         locked_.insert(key);
     else
         locked_.erase(key);
+}
+
+void MemoryFileSystem::SetHeld(const std::string& path, bool held) {
+    std::string key = Require(path).key;
+    if (held)
+        held_.insert(key);
+    else
+        held_.erase(key);
+}
+
+void MemoryFileSystem::SetNoNewFiles(const std::string& folder, bool refuse) {
+    std::string key = Require(folder).key;
+    if (refuse)
+        noNewFiles_.insert(key);
+    else
+        noNewFiles_.erase(key);
+}
+
+void MemoryFileSystem::SetWrittenAt(const std::string& path, std::int64_t when) {
+    auto file = files_.find(Require(path).key);
+    if (file == files_.end()) throw std::invalid_argument("no such file: " + path);
+    file->second.written = when;
 }
 
 void MemoryFileSystem::FailNextReplaces(int count, std::string reason) {

@@ -5,9 +5,13 @@
 // without regard to case, empty and "." names are dropped, ".." goes up one
 // folder, and a relative path is taken from the current directory.  Folders
 // exist only when added (or made by Put); a file cannot be written into a
-// missing folder.  Failures give the Japanese texts Windows gives.
+// missing folder.  Failures give the Japanese texts Windows gives.  Each
+// drive keeps its own current folder, as on Windows.  The clock stands still
+// but for Sleep, which moves it on.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -31,21 +35,32 @@ public:
     // Starts with the one folder "C:\", which is also the current directory.
     MemoryFileSystem();
 
-    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) override;
-    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override;
+    // A file counts as written long ago, unless Replace wrote it or a test
+    // said otherwise (SetWrittenAt), by the clock of Sleep.
+    TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
+                     std::int64_t* writtenAgoMs) override;
+    TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
+                        TReplaceMode mode, std::string& reason) override;
     bool DeleteFile(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     // True when both paths name one existing file or folder.
     bool SameFile(const std::string& a, const std::string& b) override;
     // The current directory without a final "\" (except at a drive root).
     std::string CurrentDirectory() override;
+    // As Windows makes a path full: from the current folder, or from the
+    // drive's own current folder for "D:name"; a final "\" stays.  A path
+    // that is no valid path comes back as it is.
+    std::string FullPathName(const std::string& path) override;
+    std::int64_t Milliseconds() override { return now_; }
+    void Sleep(int milliseconds) override;
 
     // Test hooks.  Each throws std::invalid_argument on a path that is no
     // valid Windows path (or, for Put and AddFolder, that names a folder
     // where a file is wanted or the other way round).
 
     // Creates or overwrites a file, making its folders; ignores the flags
-    // below and does not count as a ReplaceFile.
+    // below and does not count as a ReplaceFile.  The file counts as
+    // written long ago.
     void Put(const std::string& path, std::string_view contents);
     // The contents of a file, or nothing when there is no such file.
     std::optional<std::string> Get(const std::string& path) const;
@@ -53,7 +68,8 @@ public:
     bool Exists(const std::string& path) const;
     // Creates a folder and its parents.
     void AddFolder(const std::string& path);
-    // Makes a relative path start from `path` (created when missing).
+    // Makes a relative path start from `path` (created when missing); its
+    // drive keeps it as its own current folder.
     void SetCurrentDirectory(const std::string& path);
 
     // A read-only file cannot be replaced or deleted (kAccessDenied).  A
@@ -62,9 +78,26 @@ public:
     // stay when the file is missing or is replaced by Put.
     void SetReadOnly(const std::string& path, bool readOnly);
     void SetLocked(const std::string& path, bool locked);
+    // A file another program holds open for writing: it can be read, but
+    // neither replaced nor deleted (kSharingViolation).
+    void SetHeld(const std::string& path, bool held);
+    // A folder that takes no new file (kAccessDenied), so that no temporary
+    // file can be made in it; its files may still be written in place.
+    void SetNoNewFiles(const std::string& folder, bool refuse);
+    // When an existing file was last written, by the clock of Sleep.
+    void SetWrittenAt(const std::string& path, std::int64_t when);
 
-    // The number of ReplaceFile calls that succeeded.
+    // Called at the start of every Replace with its path, so that a test can
+    // play another program writing between a read and a replacement.
+    std::function<void(const std::string& path)> beforeReplace;
+    // Called after every Sleep with the clock.
+    std::function<void(std::int64_t now)> onSleep;
+
+    // The number of Replace calls that succeeded; how many of them wrote in
+    // place; how many Sleep calls were made.
     int ReplaceCount() const { return replaceCount_; }
+    int InPlaceCount() const { return inPlaceCount_; }
+    int SleepCount() const { return sleepCount_; }
     // Makes the next `count` ReplaceFile calls fail with `reason`, touching nothing.
     void FailNextReplaces(int count, std::string reason = kAccessDenied);
 
@@ -80,6 +113,7 @@ private:
     struct File {
         std::string path;
         std::string contents;
+        std::int64_t written = -kLongAgo;
     };
 
     // Full path and its case-folded key; nothing for an invalid path.
@@ -97,8 +131,14 @@ private:
     std::map<std::string, std::string> folders_; // key -> full path
     std::set<std::string> readOnly_;
     std::set<std::string> locked_;
+    std::set<std::string> held_;
+    std::set<std::string> noNewFiles_;
     std::string currentDirectory_;
+    std::map<std::string, std::string> driveDirectories_;  // folded drive -> its current folder
+    std::int64_t now_ = 0;
     int replaceCount_ = 0;
+    int inPlaceCount_ = 0;
+    int sleepCount_ = 0;
     int failReplaces_ = 0;
     std::string failReason_;
 };

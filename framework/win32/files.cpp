@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "framework/files.h"
 #include "framework/win32/wide.h"
@@ -14,6 +15,10 @@
 namespace fw {
 
 namespace {
+
+// Every share flag: another program (the player) must never find a file
+// blocked by our reading it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Closes a file handle when it goes out of scope.
 class Handle {
@@ -45,9 +50,16 @@ bool WidePath(const std::string& path, std::wstring& wide, std::string& reason) 
     return false;
 }
 
-bool Fail(std::string& reason, DWORD error = GetLastError()) {
+// What a failed call means for the caller, with the system's reason.
+TFileResult Fail(std::string& reason, DWORD error = GetLastError()) {
     reason = win32::ErrorText(error);
-    return false;
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return TFileResult::NotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return TFileResult::Busy;
+    default: return TFileResult::Failed;
+    }
 }
 
 // The folder part of a wide path, with its final separator ("" for a bare
@@ -60,17 +72,17 @@ std::wstring FolderOf(const std::wstring& path) {
     return std::wstring();
 }
 
-// Reads up to the end of the file into `data`, whose size is a first guess.
-// Reads to the end of the file.  A disk file gives fewer bytes than asked
-// only at its end, so a file smaller than the buffer costs one read: the
-// display reads its settings twenty times a second.
-bool ReadAll(HANDLE file, std::string& data, std::string& reason) {
+// Reads to the end of the file into `data`, whose size is a first guess.  A
+// disk file gives fewer bytes than asked only at its end, so a file smaller
+// than the buffer costs one read: the display reads its settings twenty
+// times a second.
+bool ReadAll(HANDLE file, std::string& data) {
     std::size_t used = 0;
     for (;;) {
         if (used == data.size()) data.resize(data.size() * 2 + 65536);
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - used, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(file, data.data() + used, chunk, &got, nullptr)) return Fail(reason);
+        if (!::ReadFile(file, data.data() + used, chunk, &got, nullptr)) return false;
         used += got;
         if (got < chunk) break;
     }
@@ -88,68 +100,150 @@ bool WriteAll(HANDLE file, std::string_view contents) {
     return true;
 }
 
-// Moves the finished temporary file over the target.  Another program (the
-// player, a virus scanner) may hold the target open for a moment, so a
-// refusal is retried a few times before it counts.
-bool MoveOver(const std::wstring& from, const std::wstring& to, DWORD& error) {
-    for (int attempt = 0;; ++attempt) {
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-        error = GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 4) return false;
-        Sleep(10);
+// The file a path names in the end: a symbolic link is followed, so that
+// the file it names is replaced and the link stays a link.  Without a file
+// (or when the system cannot tell) the path itself.
+std::wstring FinalPath(const std::wstring& path) {
+    Handle file(CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.Valid()) return path;
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFinalPathNameByHandleW(file.Get(), final.data(), static_cast<DWORD>(final.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return path;
+        if (length < final.size()) {
+            final.resize(length);
+            return final;
+        }
+        final.resize(length);
     }
 }
 
-class Win32Files final : public FileSystem {
-public:
-    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) override {
-        std::wstring wide;
-        if (!WidePath(path, wide, reason)) return false;
-        // Every share flag: the player must never find its file blocked by us.
-        Handle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file.Valid()) return Fail(reason);
-        std::string data;
-        if (!ReadAll(file.Get(), data, reason)) return false;
-        contents = std::move(data);
-        return true;
+// How long ago an open file was last written, by the system's clock.
+std::int64_t WrittenAgoMs(HANDLE file) {
+    FILETIME written{};
+    FILETIME now{};
+    if (!GetFileTime(file, nullptr, nullptr, &written)) return kLongAgo;
+    GetSystemTimeAsFileTime(&now);
+    const ULARGE_INTEGER a{{written.dwLowDateTime, written.dwHighDateTime}};
+    const ULARGE_INTEGER b{{now.dwLowDateTime, now.dwHighDateTime}};
+    if (b.QuadPart < a.QuadPart) return kLongAgo;
+    return static_cast<std::int64_t>((b.QuadPart - a.QuadPart) / 10000);
+}
+
+// Makes the file's write time later than `before`.  New contents must look
+// newer than the old to a reader that watches the write time (the
+// platform's profile functions keep a copy of the file until it changes),
+// even when both fall within one tick of the system's clock.
+void WrittenAfter(HANDLE file, const FILETIME& before) {
+    FILETIME now{};
+    if (!GetFileTime(file, nullptr, nullptr, &now) || CompareFileTime(&now, &before) > 0) return;
+    ULARGE_INTEGER later{{before.dwLowDateTime, before.dwHighDateTime}};
+    later.QuadPart += 1;
+    now = {later.LowPart, later.HighPart};
+    SetFileTime(file, nullptr, nullptr, &now);
+}
+
+// What the system keeps for a file across its replacement: attributes,
+// creation time and access rights, read from the file being replaced and
+// given to the new one before it takes the file's place.
+struct Keepsake {
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    FILETIME created{};
+    FILETIME written{};
+    std::vector<BYTE> security;  // a self-relative security descriptor with the DACL
+
+    void ReadFrom(const std::wstring& path, const WIN32_FILE_ATTRIBUTE_DATA& data) {
+        constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        attributes = (data.dwFileAttributes & kept) ? (data.dwFileAttributes & kept) : FILE_ATTRIBUTE_NORMAL;
+        created = data.ftCreationTime;
+        written = data.ftLastWriteTime;
+        DWORD needed = 0;
+        GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+        security.resize(needed);
+        if (needed == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, security.data(), needed, &needed))
+            security.clear();
     }
 
-    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override {
-        std::wstring target;
-        if (!WidePath(path, target, reason)) return false;
+    // Best effort: a file system without creation times or access rights
+    // keeps what it can.
+    void GiveTo(HANDLE file) const {
+        if (created.dwLowDateTime || created.dwHighDateTime) SetFileTime(file, &created, nullptr, nullptr);
+        WrittenAfter(file, written);
+        if (!security.empty())
+            SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION,
+                                    const_cast<BYTE*>(security.data()));
+    }
+};
+
+class Win32Files final : public FileSystem {
+public:
+    TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
+                     std::int64_t* writtenAgoMs) override {
+        std::wstring wide;
+        if (!WidePath(path, wide, reason)) return TFileResult::Failed;
+        Handle file(CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file.Valid()) return Fail(reason);
+        // Asked of the open file, which knows a write still in progress.
+        if (writtenAgoMs) *writtenAgoMs = WrittenAgoMs(file.Get());
+        std::string data;
+        if (!ReadAll(file.Get(), data)) return Fail(reason);
+        contents = std::move(data);
+        return TFileResult::Done;
+    }
+
+    TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
+                        TReplaceMode mode, std::string& reason) override {
+        std::wstring named;
+        if (!WidePath(path, named, reason)) return TFileResult::Failed;
+        const std::wstring target = FinalPath(named);
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        const bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) != FALSE;
+        if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return Fail(reason);
         // A read-only file is not replaced, as Windows would not write to it
         // in place either; a folder is never replaced by a file.
-        DWORD attributes = GetFileAttributesW(target.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        if (exists && (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
             return Fail(reason, ERROR_ACCESS_DENIED);
+        if (expected && expected->exists != exists) return TFileResult::Changed;
+        Keepsake keepsake;
+        if (exists) keepsake.ReadFrom(target, data);
 
         std::wstring temp;
         HANDLE created = INVALID_HANDLE_VALUE;
-        std::wstring folder = FolderOf(target);
+        const std::wstring folder = FolderOf(target);
         for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
             temp = folder + L"~sorbel" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) +
                    L".tmp";
-            created = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            created = CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW, keepsake.attributes,
+                                  nullptr);
             if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
         }
         Handle file(created);
-        if (!file.Valid()) return Fail(reason);
+        if (!file.Valid()) {
+            const DWORD error = GetLastError();
+            // A folder that refuses new files may still let the file itself be written.
+            if (error == ERROR_ACCESS_DENIED && exists && mode == TReplaceMode::AtomicOrInPlace)
+                return WriteInPlace(target, contents, expected, reason);
+            return Fail(reason, error);
+        }
 
         DWORD error = ERROR_SUCCESS;
         bool ok = WriteAll(file.Get(), contents) && FlushFileBuffers(file.Get());
         if (!ok) error = GetLastError();
+        if (ok && exists) keepsake.GiveTo(file.Get());
         if (!file.Close() && ok) {
             ok = false;
             error = GetLastError();
         }
-        if (ok) ok = MoveOver(temp, target, error);
-        if (!ok) {
-            DeleteFileW(temp.c_str());
-            return Fail(reason, error);
-        }
-        return true;
+        TFileResult result = ok ? TFileResult::Done : Fail(reason, error);
+        // Checked as late as can be, just before the move: the file must
+        // still hold what the edit was made on.
+        if (result == TFileResult::Done && expected) result = Check(target, *expected, reason);
+        if (result == TFileResult::Done) result = MoveOver(temp, target, !expected || expected->exists, reason);
+        if (result != TFileResult::Done) DeleteFileW(temp.c_str());
+        return result;
     }
 
     bool DeleteFile(const std::string& path) override {
@@ -181,8 +275,27 @@ public:
         DWORD written = GetCurrentDirectoryW(length, buffer.data());
         if (written == 0 || written >= length) return std::string();
         buffer.resize(written);
-        return win32::Narrow(buffer);
+        return win32::NarrowPath(buffer);
     }
+
+    std::string FullPathName(const std::string& path) override {
+        std::wstring wide;
+        std::string reason;
+        if (!WidePath(path, wide, reason)) return path;
+        std::wstring full(MAX_PATH, L'\0');
+        for (;;) {
+            DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+            if (length == 0) return path;
+            if (length < full.size()) {
+                full.resize(length);
+                return win32::NarrowPath(full);
+            }
+            full.resize(length);
+        }
+    }
+
+    std::int64_t Milliseconds() override { return static_cast<std::int64_t>(GetTickCount64()); }
+    void Sleep(int milliseconds) override { ::Sleep(static_cast<DWORD>(milliseconds)); }
 
 private:
     // Volume and file index of an existing file or folder; opening it asks
@@ -191,9 +304,73 @@ private:
         std::wstring wide;
         std::string reason;
         if (!WidePath(path, wide, reason)) return false;
-        Handle file(CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        Handle file(CreateFileW(wide.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         return file.Valid() && GetFileInformationByHandle(file.Get(), &info);
+    }
+
+    // Done when the file is as expected: present with the same bytes, or
+    // absent.  Busy while another program has it open for writing: the
+    // check does not share writing, so it fails then, and no program can
+    // start writing while the file is being compared (a moment).  What is
+    // compared is therefore never a half-written file.
+    static TFileResult Check(const std::wstring& target, const TFileExpectation& expected, std::string& reason) {
+        Handle file(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            TFileResult result = Fail(reason);
+            if (result == TFileResult::NotFound) return expected.exists ? TFileResult::Changed : TFileResult::Done;
+            return result;
+        }
+        if (!expected.exists) return TFileResult::Changed;
+        std::string now(expected.contents.size() + 1, '\0');
+        if (!ReadAll(file.Get(), now)) return Fail(reason);
+        return now == expected.contents ? TFileResult::Done : TFileResult::Changed;
+    }
+
+    // Moves the finished temporary file over the target in one step: a
+    // rename, which the system makes atomic.  (The system's ReplaceFileW is
+    // not used: some implementations move the target aside first, leaving a
+    // moment with no file, in which the player would start a new one.)
+    // Without `replaceExisting`, a file that another program created
+    // meanwhile is never replaced.
+    static TFileResult MoveOver(const std::wstring& temp, const std::wstring& target, bool replaceExisting,
+                                std::string& reason) {
+        DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (MoveFileExW(temp.c_str(), target.c_str(), flags)) return TFileResult::Done;
+        const DWORD error = GetLastError();
+        switch (error) {
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS: reason = win32::ErrorText(error); return TFileResult::Changed;
+        // Another program holds the target open: the system refuses to
+        // rename over it, in one of these words.
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: reason = win32::ErrorText(error); return TFileResult::Busy;
+        default: return Fail(reason, error);
+        }
+    }
+
+    // Rewrites the file where it stands, holding it so that no other program
+    // may write it meanwhile (others may still read it), after checking that
+    // it still is as expected.
+    static TFileResult WriteInPlace(const std::wstring& target, std::string_view contents,
+                                    const TFileExpectation* expected, std::string& reason) {
+        Handle file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) return Fail(reason);
+        FILETIME before{};
+        GetFileTime(file.Get(), nullptr, nullptr, &before);
+        if (expected) {
+            std::string now(expected->contents.size() + 1, '\0');
+            if (!ReadAll(file.Get(), now)) return Fail(reason);
+            if (now != expected->contents) return TFileResult::Changed;
+        }
+        if (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+            !WriteAll(file.Get(), contents) || !SetEndOfFile(file.Get()) || !FlushFileBuffers(file.Get()))
+            return Fail(reason);
+        WrittenAfter(file.Get(), before);
+        if (!file.Close()) return Fail(reason);
+        return TFileResult::Done;
     }
 
     unsigned counter_ = 0;

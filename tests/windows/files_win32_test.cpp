@@ -134,7 +134,7 @@ TEST_F(Win32FilesTest, ReadOnlyTargetIsRefusedAndKept) {
     EXPECT_EQ(Names(), std::set<std::wstring>{L"ro.ini"});
 }
 
-TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsRefusedCleanly) {
+TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplacedMeanwhile) {
     std::string reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("held.ini"), "old", reason)) << reason;
     // Another program writing the file, sharing reads and writes but not deletion.
@@ -145,13 +145,74 @@ TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsRefusedCleanly) {
     std::string read;
     EXPECT_TRUE(files_.ReadFile(Path("held.ini"), read, reason)) << reason;
     EXPECT_EQ(read, "old");
+    const TFileExpectation asRead{true, "old"};
+    EXPECT_EQ(files_.Replace(Path("held.ini"), "new", &asRead, TReplaceMode::AtomicOrInPlace, reason),
+              TFileResult::Busy);
+    // Held past the patience: refused, the file as it was.
     EXPECT_FALSE(files_.ReplaceFile(Path("held.ini"), "new", reason));
-    EXPECT_FALSE(reason.empty());
-    CloseHandle(other);
-    ASSERT_TRUE(files_.ReadFile(Path("held.ini"), read, reason)) << reason;
-    EXPECT_EQ(read, "old");
     EXPECT_EQ(Names(), std::set<std::wstring>{L"held.ini"});
+    // Held for a moment: waited for.
+    HANDLE release = CreateThread(
+        nullptr, 0, [](void* handle) -> DWORD {
+            Sleep(200);
+            CloseHandle(static_cast<HANDLE>(handle));
+            return 0;
+        },
+        other, 0, nullptr);
+    ASSERT_NE(release, nullptr);
     EXPECT_TRUE(files_.ReplaceFile(Path("held.ini"), "new", reason)) << reason;
+    WaitForSingleObject(release, INFINITE);
+    CloseHandle(release);
+    ASSERT_TRUE(files_.ReadFile(Path("held.ini"), read, reason)) << reason;
+    EXPECT_EQ(read, "new");
+    // Locked with no sharing at all: not even read.
+    other = CreateFileW(WidePath(L"held.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(files_.Read(Path("held.ini"), read, reason, nullptr), TFileResult::Busy);
+    CloseHandle(other);
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"held.ini"});
+}
+
+TEST_F(Win32FilesTest, ReplaceKeepsAttributesAndWritesOnlyOverWhatWasRead) {
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("Sorbel.ini"), "old", reason)) << reason;
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(WidePath(L"Sorbel.ini").c_str(), kept));
+    const TFileExpectation stale{true, "older"};
+    EXPECT_EQ(files_.Replace(Path("Sorbel.ini"), "new", &stale, TReplaceMode::Atomic, reason), TFileResult::Changed);
+    const TFileExpectation none{false, ""};
+    EXPECT_EQ(files_.Replace(Path("Sorbel.ini"), "new", &none, TReplaceMode::Atomic, reason), TFileResult::Changed);
+    const TFileExpectation asRead{true, "old"};
+    EXPECT_EQ(files_.Replace(Path("Sorbel.ini"), "new", &asRead, TReplaceMode::Atomic, reason), TFileResult::Done)
+        << reason;
+    std::string read;
+    ASSERT_TRUE(files_.ReadFile(Path("Sorbel.ini"), read, reason)) << reason;
+    EXPECT_EQ(read, "new");
+    EXPECT_EQ(GetFileAttributesW(WidePath(L"Sorbel.ini").c_str()) & kept, kept);
+    EXPECT_EQ(files_.Replace(Path("new.ini"), "x", &none, TReplaceMode::Atomic, reason), TFileResult::Done);
+    EXPECT_EQ(GetFileAttributesW(WidePath(L"new.ini").c_str()) & kept, 0u);
+    EXPECT_EQ(Names(), (std::set<std::wstring>{L"Sorbel.ini", L"new.ini"}));
+}
+
+TEST_F(Win32FilesTest, NamesCodePage932CannotHoldTakeTheirShortFormOrNameNoFile) {
+    // "A¥B" beside "A" holding "B": a look-alike "A\B" would be the other file.
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"A\u00A5B").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"A").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"A\\B").c_str(), nullptr));
+    std::string reason;
+    ASSERT_TRUE(files_.ReplaceFile(Path("A\\B\\list.cas"), "decoy", reason)) << reason;
+    const std::string yen = win32::NarrowPath(WidePath(L"A\u00A5B\\list.cas"));
+    EXPECT_EQ(yen.find('?'), std::string::npos) << yen;
+    EXPECT_EQ(yen.rfind(folder_ + "\\", 0), 0u) << "the folders before it keep their names: " << yen;
+    ASSERT_TRUE(files_.ReplaceFile(yen, "mine", reason)) << reason;
+    std::string read;
+    ASSERT_TRUE(files_.ReadFile(Path("A\\B\\list.cas"), read, reason)) << reason;
+    EXPECT_EQ(read, "decoy");
+    // Without a short form (no such file yet) the name keeps its "?", which
+    // names no file at all.
+    const std::string none = win32::NarrowPath(WidePath(L"\u00A5\\x.cas"));
+    EXPECT_EQ(none, folder_ + "\\?\\x.cas");
+    EXPECT_EQ(files_.Read(none, read, reason, nullptr), TFileResult::Failed);
+    EXPECT_EQ(reason, win32::ErrorText(ERROR_INVALID_NAME));
 }
 
 TEST_F(Win32FilesTest, MissingFolderAndCurrentDirectory) {

@@ -68,8 +68,12 @@ bool WriteKeys(const std::string& path, const std::vector<std::pair<Key, std::st
     }
     std::string reason;
     switch (fw::IniWriteValues(path, kSection, encoded, reason)) {
-    case fw::TIniWrite::Written: return true;
+    case fw::TIniWrite::Written:
+    case fw::TIniWrite::Unchanged: return true;
     case fw::TIniWrite::Unreadable: error = "cannot read " + path + ": " + reason; return false;
+    case fw::TIniWrite::Busy:
+        error = "another program holds " + path + (reason.empty() ? "" : ": " + reason);
+        return false;
     case fw::TIniWrite::Refused: error = "cannot write " + path + ": " + reason; return false;
     }
     return false;

@@ -58,17 +58,22 @@ public:
 
     std::function<void(const std::string& path)> beforeRead;
 
-    bool ReadFile(const std::string& path, std::string& contents, std::string& reason) override {
+    fw::TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
+                         std::int64_t* writtenAgoMs) override {
         if (beforeRead) beforeRead(path);
-        return inner_.ReadFile(path, contents, reason);
+        return inner_.Read(path, contents, reason, writtenAgoMs);
     }
-    bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override {
-        return inner_.ReplaceFile(path, contents, reason);
+    fw::TFileResult Replace(const std::string& path, std::string_view contents, const fw::TFileExpectation* expected,
+                            fw::TReplaceMode mode, std::string& reason) override {
+        return inner_.Replace(path, contents, expected, mode, reason);
     }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
     bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+    std::string FullPathName(const std::string& path) override { return inner_.FullPathName(path); }
+    std::int64_t Milliseconds() override { return inner_.Milliseconds(); }
+    void Sleep(int milliseconds) override { inner_.Sleep(milliseconds); }
 
 private:
     fw::FileSystem& inner_;

@@ -1,6 +1,8 @@
 // Settings files the display must survive without harm: huge, random,
 // read-only, locked, and rewritten by the player while the display reads it.
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <set>
@@ -118,19 +120,118 @@ TEST_F(VistelTest, ReadOnlyFileIsNeverChangedAndTheDisplayGoesOn) {
     EXPECT_EQ(files.ReplaceCount(), 0);
 }
 
-TEST_F(VistelTest, LockedFileReadsAsDefaultsAndIsNotTouched) {
+TEST_F(VistelTest, ALockedOrJustEmptiedFileIsNoNewsAndTheDisplayStaysOpen) {
     const std::string ini = Section({"Visible=1", "PlaySong=曲", "How=2", "ColorNum=4"});
     files.Put(kIni, ini);
     files.SetLocked(kIni, true);
+    // Locked at start: the saved scheme is waited for, up to a second.
+    files.onSleep = [&](std::int64_t now) {
+        if (now >= 300) files.SetLocked(kIni, false);
+    };
     Start();
-    EXPECT_EQ(ColorIndex, 13);
-    Press(156, 80);
+    EXPECT_EQ(ColorIndex, 4);
+    files.onSleep = nullptr;
     Cycle();
-    EXPECT_EQ(MainForm->LaStatusBar->Caption(), "停止");
-    EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);  // 連続再生 from the default, then the click
-    EXPECT_TRUE(Closed());
-    EXPECT_EQ(Ini(), ini);
+    auto allCaptions = [&] {
+        std::string captions;
+        for (fw::TLabel* label : Labels()) captions += label->Caption() + "|";
+        return captions;
+    };
+    const std::string shown = allCaptions();
+    // Locked while the display runs: no label changes, no close, no write.
+    files.Put(kIni, Section({"Visible=0", "PlaySong=次", "How=0"}));
+    files.SetLocked(kIni, true);
+    Cycles(3);
+    EXPECT_EQ(allCaptions(), shown);
+    EXPECT_FALSE(Closed());
     EXPECT_EQ(files.ReplaceCount(), 0);
+    // Emptied a moment ago, as the player's profile functions empty a file
+    // before writing it anew: not yet believed.
+    files.SetLocked(kIni, false);
+    files.Put(kIni, "");
+    files.SetWrittenAt(kIni, files.Milliseconds());
+    Cycles(2);
+    EXPECT_EQ(allCaptions(), shown);
+    EXPECT_FALSE(Closed());
+    // Quiet since: the file says what it says.
+    files.Put(kIni, Section({"Visible=0", "PlaySong=次", "How=0"}));
+    Cycle();
+    EXPECT_EQ(MainForm->LaStatusBar->Caption(), "次");
+    EXPECT_TRUE(Closed());
+}
+
+TEST_F(VistelTest, WritesWaitForAPlayerThatHoldsTheFileAndNeverUndoItsWrites) {
+    const std::string player = "[Sorbel]\r\nVolume=80\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(MemoryFileSystem&)> before;  // at the click
+        std::function<void(MemoryFileSystem&, std::int64_t)> onSleep;
+        bool written;                 // How=1 reaches the file
+        std::string playerAfter;      // the player's section afterwards
+    } cases[] = {
+        {"the player writes between the display's read and its replacement",
+         [](MemoryFileSystem& f) {
+             f.beforeReplace = [&f, done = false](const std::string&) mutable {
+                 if (done) return;
+                 done = true;
+                 std::string text = *f.Get(kIni);
+                 f.Put(kIni, text.replace(text.find("Volume=80"), 9, "Volume=81"));
+             };
+         },
+         nullptr, true, "[Sorbel]\r\nVolume=81\r\n"},
+        {"the player holds its file open for 300 ms",
+         [](MemoryFileSystem& f) { f.SetHeld(kIni, true); },
+         [](MemoryFileSystem& f, std::int64_t now) {
+             if (now >= 300) f.SetHeld(kIni, false);
+         },
+         true, player},
+        {"the player holds its file locked for 900 ms",
+         [](MemoryFileSystem& f) { f.SetLocked(kIni, true); },
+         [](MemoryFileSystem& f, std::int64_t now) {
+             if (now >= 900) f.SetLocked(kIni, false);
+         },
+         true, player},
+        {"the click comes while the player is writing its file anew, emptied a moment ago",
+         [](MemoryFileSystem& f) {
+             f.Put(kIni, "");
+             f.SetWrittenAt(kIni, f.Milliseconds());
+         },
+         [](MemoryFileSystem& f, std::int64_t now) {
+             if (now != 20) return;
+             f.Put(kIni, "[Sorbel]\r\nVolume=81\r\n" + Section({"Visible=1", "How=0"}));
+             f.SetWrittenAt(kIni, now);
+         },
+         true, "[Sorbel]\r\nVolume=81\r\n"},
+        {"the player holds its file for two seconds: the display gives up",
+         [](MemoryFileSystem& f) { f.SetHeld(kIni, true); }, nullptr, false, player},
+        {"the folder takes no new file: written in place",
+         [](MemoryFileSystem& f) { f.SetNoNewFiles("C:\\Sorbel", true); }, nullptr, true, player},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files = MemoryFileSystem();
+        files.Put(kIni, player + Section({"Visible=1", "How=0"}));
+        Restart();
+        Cycle();
+        ASSERT_EQ(MainForm->LaHow->Caption(), kContinuous);
+        c.before(files);
+        if (c.onSleep) files.onSleep = [&](std::int64_t now) { c.onSleep(files, now); };
+        Press(156, 80);
+        Cycle();
+        Release();
+        EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);
+        files.SetHeld(kIni, false);
+        files.beforeReplace = nullptr;
+        EXPECT_EQ(Saved("How"), c.written ? "1" : "0");
+        EXPECT_EQ(Ini().substr(0, Ini().find("[VISTEL]")), c.playerAfter);
+        EXPECT_EQ(files.InPlaceCount(), std::string(c.what).find("in place") != std::string::npos ? 1 : 0);
+        // Waited a second at most, in short steps.
+        EXPECT_LE(files.Milliseconds(), fw::kBusyPatienceMs + fw::kBusyRetryMs);
+        // Once the button is up the label follows the file again.
+        Cycles(2);
+        EXPECT_EQ(MainForm->LaHow->Caption(), c.written ? kRepeatOne : kContinuous);
+        EXPECT_FALSE(Closed());
+    }
 }
 
 TEST_F(VistelTest, FileRewrittenBeforeEveryReadShowsOnlyValuesItHeld) {

@@ -113,6 +113,76 @@ TEST_F(NativeFilesTest, RefusedWritesLeaveTheTargetAndNoTemporaryFile) {
     EXPECT_TRUE(files_.FileExists(Path("ro.ini")));
 }
 
+TEST_F(NativeFilesTest, AConditionalReplaceWritesOnlyOverTheFileItWasEditedFrom) {
+    struct Case {
+        const char* what;
+        const char* onDisk;  // null: no file
+        TFileExpectation expected;
+        TFileResult result;
+    } cases[] = {
+        {"unchanged", "old", {true, "old"}, TFileResult::Done},
+        {"changed since read", "other", {true, "old"}, TFileResult::Changed},
+        {"gone since read", nullptr, {true, "old"}, TFileResult::Changed},
+        {"created since read", "other", {false, ""}, TFileResult::Changed},
+        {"still missing", nullptr, {false, ""}, TFileResult::Done},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(Path("a.ini"));
+        if (c.onDisk) std::ofstream(Path("a.ini"), std::ios::binary) << c.onDisk;
+        std::string reason;
+        EXPECT_EQ(files_.Replace(Path("a.ini"), "new", &c.expected, TReplaceMode::Atomic, reason), c.result);
+        const bool written = c.result == TFileResult::Done;
+        EXPECT_EQ(std::filesystem::exists(Path("a.ini")), written || c.onDisk);
+        if (written || c.onDisk) {
+            EXPECT_EQ(Slurp(Path("a.ini")), written ? "new" : c.onDisk);
+        }
+        EXPECT_EQ(Names().size(), written || c.onDisk ? 1u : 0u) << "no temporary file stays";
+    }
+}
+
+TEST_F(NativeFilesTest, ReplaceWritesTheFileALinkNamesAndKeepsTheLink) {
+    std::filesystem::create_directory(Path("real"));
+    std::ofstream(Path("real/Sorbel.ini"), std::ios::binary) << "old";
+    std::filesystem::create_symlink("real/Sorbel.ini", Path("link.ini"));
+    std::filesystem::create_symlink("link.ini", Path("chain.ini"));
+    std::filesystem::create_symlink("real/new.ini", Path("dangling.ini"));
+    std::string reason;
+    for (const char* name : {"link.ini", "chain.ini", "dangling.ini"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(files_.ReplaceFile(Path(name), name, reason)) << reason;
+        EXPECT_TRUE(std::filesystem::is_symlink(Path(name)));
+        EXPECT_EQ(Slurp(Path(name)), name);
+    }
+    EXPECT_EQ(Slurp(Path("real/Sorbel.ini")), "chain.ini");
+    EXPECT_EQ(Slurp(Path("real/new.ini")), "dangling.ini");
+    EXPECT_EQ(Names(), (std::set<std::string>{"chain.ini", "dangling.ini", "link.ini", "real"}));
+}
+
+TEST_F(NativeFilesTest, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhereAllowed) {
+    std::filesystem::create_directory(Path("locked"));
+    const std::string ini = Path("locked/Sorbel.ini");
+    std::ofstream(ini, std::ios::binary) << "[VISTEL]\r\nHow=1\r\n";
+    ASSERT_EQ(::chmod(Path("locked").c_str(), 0555), 0);
+    std::string reason;
+    // A cassette is never written in place.
+    EXPECT_EQ(files_.Replace(ini, "x", nullptr, TReplaceMode::Atomic, reason), TFileResult::Failed);
+    EXPECT_EQ(reason, std::strerror(EACCES));
+    const TFileExpectation stale{true, "[VISTEL]\r\nHow=0\r\n"};
+    EXPECT_EQ(files_.Replace(ini, "x", &stale, TReplaceMode::AtomicOrInPlace, reason), TFileResult::Changed);
+    const TFileExpectation current{true, "[VISTEL]\r\nHow=1\r\n"};
+    EXPECT_EQ(files_.Replace(ini, "[VISTEL]\r\nHow=2\r\n", &current, TReplaceMode::AtomicOrInPlace, reason),
+              TFileResult::Done)
+        << reason;
+    EXPECT_EQ(Slurp(ini), "[VISTEL]\r\nHow=2\r\n");
+    // A shorter text leaves nothing of the longer one behind.
+    EXPECT_EQ(files_.Replace(ini, "[V]", nullptr, TReplaceMode::AtomicOrInPlace, reason), TFileResult::Done);
+    EXPECT_EQ(Slurp(ini), "[V]");
+    EXPECT_EQ(files_.Replace(Path("locked/new.ini"), "x", nullptr, TReplaceMode::AtomicOrInPlace, reason),
+              TFileResult::Failed);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("locked")), {}), 1);
+}
+
 TEST_F(NativeFilesTest, ReadFailuresGiveTheSystemsReason) {
     std::filesystem::create_directory(Path("folder"));
     struct Case {

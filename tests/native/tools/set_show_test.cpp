@@ -92,7 +92,7 @@ TEST_F(SetShow, SetReportsAFileItCannotReadOrWrite) {
     files_.SetLocked(kIni, true);
     err_.clear();
     EXPECT_EQ(Run({"set", kIni, "Visible=1"}), kExitFailed);
-    EXPECT_EQ(Joined(err_).rfind(std::string("cannot read ") + kIni + ": ", 0), 0u) << Joined(err_);
+    EXPECT_EQ(Joined(err_).rfind(std::string("another program holds ") + kIni + ": ", 0), 0u) << Joined(err_);
     files_.SetLocked(kIni, false);
     EXPECT_EQ(File(), kPlayerFile);
     EXPECT_EQ(Run({"set", "C:\\NoSuchFolder\\Sorbel.ini", "Visible=1"}), kExitFailed);

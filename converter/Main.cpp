@@ -17,25 +17,12 @@ const unsigned kErrorStyle = MB_OK | MB_ICONERROR;
 
 bool IsDrivePath(const std::string& line) { return line.size() >= 3 && line[1] == ':' && line[2] == '\\'; }
 
-// The full name of a cassette named on the command line, so that it is read
-// and written under one name and its lines are made relative to its own
-// folder.  A name without drive and root is taken from the current folder;
-// "\Music\list.cas" lies on the current drive; "D:list.cas" lies in drive D's
-// current folder: the current folder when that is on D, otherwise D's root.
-std::string FullArgumentPath(const std::string& argument) {
-    const std::string current = Files().CurrentDirectory();
-    const bool currentHasDrive = current.size() >= 2 && current[1] == ':';
-    const bool hasDrive = argument.size() >= 2 && argument[1] == ':';
-    if (!hasDrive) {
-        const bool rooted = argument.starts_with('\\') && !argument.starts_with("\\\\");
-        if (rooted) return currentHasDrive ? current.substr(0, 2) + argument : argument;
-        return ExpandFileName(argument, current);
-    }
-    if (argument.size() == 2 || argument[2] == '\\' || argument[2] == '/') return argument;
-    if (currentHasDrive && SameTextIgnoringAsciiCase(current.substr(0, 2), argument.substr(0, 2)))
-        return ExpandFileName(argument.substr(2), current);
-    return argument.substr(0, 2) + "\\" + argument.substr(2);
-}
+// The full name of a cassette named on the command line, as the system
+// makes it, so that it is read and written under one name and its lines are
+// made relative to its own folder: a name without drive and root is taken
+// from the current folder, "\Music\list.cas" lies on the current drive, and
+// "D:list.cas" in drive D's own current folder.
+std::string FullArgumentPath(const std::string& argument) { return Files().FullPathName(argument); }
 
 }  // namespace
 

@@ -162,13 +162,4 @@ std::string ExtractRelativePath(std::string_view baseName, std::string_view dest
     return TRelativePathBase(baseName).RelativePath(destName);
 }
 
-std::string ExpandFileName(std::string_view name, std::string_view currentDir) {
-    const bool hasDrive = name.size() >= 2 && name[1] == ':';
-    if (name.empty() || currentDir.empty() || hasDrive || name.starts_with('\\')) return std::string(name);
-    std::string result(currentDir);
-    if (!EndsWithBackslash(result)) result += '\\';
-    result += name;
-    return result;
-}
-
 }  // namespace fw

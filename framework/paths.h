@@ -37,10 +37,4 @@ private:
     std::vector<std::string> folders_;  // normalised folder names of the base
 };
 
-// `name` made absolute against `currentDir` when it has no drive and no
-// leading backslash; otherwise `name` unchanged (so is an empty `name`, or
-// any `name` when `currentDir` is empty).  Used for bare file names given on
-// a command line.
-std::string ExpandFileName(std::string_view name, std::string_view currentDir);
-
 }  // namespace fw

@@ -217,11 +217,13 @@ TEST_F(CommandLineTest, APathWithoutDriveOrRootIsReadAndWrittenUnderOneFullName)
         const char* cassette;  // the file the argument names
         std::string converted;
         const char* decoy;     // where a careless run would read or write
+        const char* before = nullptr;  // a current folder before `current`, which its drive keeps
     } cases[] = {
-        // "D:list.cas" names a file of drive D's current folder...
+        // "D:list.cas" names a file of drive D's own current folder...
         {"D:\\Music\\Lists", "D:list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists, "D:\\list.cas"},
         {"D:\\Music", "d:Lists\\list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists, "D:\\Lists\\list.cas"},
-        // ...which is its root while the current folder is on another drive.
+        {"C:\\Music", "D:list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists, "D:\\list.cas", "D:\\Music\\Lists"},
+        // ...which is its root when drive D has none.
         {"C:\\Music", "D:list.cas", "D:\\list.cas", inRoot, "C:\\Music\\list.cas"},
         // "\Music\Lists\list.cas" lies on the current drive.
         {"D:\\Other", "\\Music\\Lists\\list.cas", "D:\\Music\\Lists\\list.cas", inMusicLists,
@@ -232,6 +234,7 @@ TEST_F(CommandLineTest, APathWithoutDriveOrRootIsReadAndWrittenUnderOneFullName)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argument);
         files = MemoryFileSystem();
+        if (c.before) files.SetCurrentDirectory(c.before);
         files.SetCurrentDirectory(c.current);
         Put(c.cassette);
         files.Put(c.decoy, "decoy");

@@ -99,21 +99,5 @@ TEST(ExtractRelativePath, KeepsLinesWithNamesWindowsWouldAlterOrRefuse) {
     }
 }
 
-TEST(ExpandFileName, PutsBareNamesIntoTheCurrentFolder) {
-    struct Case {
-        const char *name, *currentDir, *expected;
-    } cases[] = {
-        {"a.cas", R"(C:\work)", R"(C:\work\a.cas)"},   {"a.cas", R"(C:\)", R"(C:\a.cas)"},
-        {"a.cas", R"(C:\表)", R"(C:\表\a.cas)"},       {R"(sub\a.cas)", R"(C:\w)", R"(C:\w\sub\a.cas)"},
-        {R"(C:\x\a.cas)", R"(D:\w)", R"(C:\x\a.cas)"}, {"C:a.cas", R"(D:\w)", "C:a.cas"},
-        {R"(\x\a.cas)", R"(D:\w)", R"(\x\a.cas)"},     {R"(\\srv\s\a.cas)", R"(D:\w)", R"(\\srv\s\a.cas)"},
-        {"", R"(D:\w)", ""},                           {"a.cas", "", "a.cas"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " in " + c.currentDir);
-        EXPECT_EQ(ExpandFileName(c.name, c.currentDir), c.expected);
-    }
-}
-
 }  // namespace
 }  // namespace fw

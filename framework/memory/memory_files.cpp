@@ -310,37 +310,18 @@ void MemoryFileSystem::SetCurrentDirectory(const std::string& path) {
     if (name.full.size() >= 2 && name.full[1] == ':') driveDirectories_[Fold(name.full.substr(0, 2))] = name.full;
 }
 
-void MemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) {
+void MemoryFileSystem::Mark(std::set<std::string>& marked, const std::string& path, bool on) const {
     std::string key = Require(path).key;
-    if (readOnly)
-        readOnly_.insert(key);
+    if (on)
+        marked.insert(std::move(key));
     else
-        readOnly_.erase(key);
+        marked.erase(key);
 }
 
-void MemoryFileSystem::SetLocked(const std::string& path, bool locked) {
-    std::string key = Require(path).key;
-    if (locked)
-        locked_.insert(key);
-    else
-        locked_.erase(key);
-}
-
-void MemoryFileSystem::SetHeld(const std::string& path, bool held) {
-    std::string key = Require(path).key;
-    if (held)
-        held_.insert(key);
-    else
-        held_.erase(key);
-}
-
-void MemoryFileSystem::SetNoNewFiles(const std::string& folder, bool refuse) {
-    std::string key = Require(folder).key;
-    if (refuse)
-        noNewFiles_.insert(key);
-    else
-        noNewFiles_.erase(key);
-}
+void MemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) { Mark(readOnly_, path, readOnly); }
+void MemoryFileSystem::SetLocked(const std::string& path, bool locked) { Mark(locked_, path, locked); }
+void MemoryFileSystem::SetHeld(const std::string& path, bool held) { Mark(held_, path, held); }
+void MemoryFileSystem::SetNoNewFiles(const std::string& folder, bool refuse) { Mark(noNewFiles_, folder, refuse); }
 
 void MemoryFileSystem::SetWrittenAt(const std::string& path, std::int64_t when) {
     auto file = files_.find(Require(path).key);

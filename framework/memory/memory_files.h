@@ -125,6 +125,8 @@ private:
     std::optional<Name> Resolve(const std::string& path) const;
     Name Require(const std::string& path) const;
     bool FolderExists(const std::string& key) const { return folders_.count(key) != 0; }
+    // Adds the path's key to a set of marked paths, or takes it out.
+    void Mark(std::set<std::string>& marked, const std::string& path, bool on) const;
     void MakeFolders(const Name& name);
 
     std::map<std::string, File> files_;          // by key

@@ -106,22 +106,25 @@ public:
         std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
         std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
 
-        // The new file keeps the permissions of the file it replaces.
+        // A replacing file takes the permissions of the file it replaces; it
+        // is made private until it has them.  A new file is made with 0666,
+        // which the kernel trims by the umask, as for any file created.
         struct stat st;
-        mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
+        const bool replacing = ::stat(path.c_str(), &st) == 0;
 
         std::string temp;
         int fd = -1;
         for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
             temp = folder + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(++counter_) + ".tmp";
-            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
             if (fd < 0 && errno != EEXIST) break;
         }
         if (fd < 0) {
             reason = ErrorText(errno);
             return false;
         }
-        bool ok = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+        bool ok = WriteAll(fd, contents) && (!replacing || ::fchmod(fd, st.st_mode & 07777) == 0) &&
+                  ::fsync(fd) == 0;
         if (!ok) error = errno;
         if (::close(fd) != 0 && ok) {
             ok = false;

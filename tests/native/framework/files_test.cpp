@@ -79,14 +79,32 @@ TEST_F(NativeFilesTest, ReplacesAndReadsEveryByte) {
     EXPECT_EQ(Names(), std::set<std::string>{name});
 }
 
-TEST_F(NativeFilesTest, ReplaceKeepsPermissions) {
-    std::string reason;
-    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "1", reason));
-    ASSERT_EQ(::chmod(Path("a").c_str(), 0640), 0);
-    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "2", reason));
-    struct stat st;
-    ASSERT_EQ(::stat(Path("a").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+// A new file gets what the umask leaves of 0666; a replaced file keeps its
+// permissions whatever the umask.
+TEST_F(NativeFilesTest, ReplaceKeepsPermissionsAndANewFileFollowsTheUmask) {
+    auto mode = [&](const std::string& name) {
+        struct stat st;
+        return ::stat(Path(name).c_str(), &st) == 0 ? st.st_mode & 07777 : 07777u;
+    };
+    const struct Case {
+        mode_t umask;
+        mode_t created;
+    } cases[] = {{022, 0644}, {077, 0600}, {002, 0664}, {0, 0666}};
+    const mode_t saved = ::umask(022);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "umask 0" << std::oct << c.umask);
+        ::umask(c.umask);
+        const std::string name = "new" + std::to_string(++n);
+        std::string reason;
+        EXPECT_TRUE(files_.ReplaceFile(Path(name), "1", reason)) << reason;
+        EXPECT_EQ(mode(name), c.created);
+        ASSERT_EQ(::chmod(Path(name).c_str(), 0640), 0);
+        EXPECT_TRUE(files_.ReplaceFile(Path(name), "2", reason)) << reason;
+        EXPECT_EQ(mode(name), 0640u);
+        EXPECT_EQ(Slurp(Path(name)), "2");
+    }
+    ::umask(saved);
 }
 
 TEST_F(NativeFilesTest, RefusedWritesLeaveTheTargetAndNoTemporaryFile) {

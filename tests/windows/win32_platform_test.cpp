@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/cmdline.h"
 #include "framework/gui/forms.h"
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
 #include "framework/win32/win32_platform.h"
+#include "tests/support/command_line_cases.h"
 
 namespace fw {
 namespace {
@@ -210,6 +212,22 @@ TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
     application.Run();
     EXPECT_TRUE(application.Terminated());
     EXPECT_EQ(form->ticks, 3);
+}
+
+// The system's UTF-16 command line, split and quoted again in code page
+// 932, splits into the same arguments as the line itself.
+TEST_F(Win32PlatformTest, TheCommandLineIsQuotedAgainArgumentByArgument) {
+    const auto narrow = reference::CommandLineCases<char>();
+    const auto wide = reference::CommandLineCases<wchar_t>();
+    ASSERT_EQ(wide.size(), narrow.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        SCOPED_TRACE(narrow[i].line);
+        EXPECT_EQ(SplitCommandLine<wchar_t>(wide[i].line), wide[i].arguments);
+        EXPECT_EQ(SplitCommandLine(win32::QuotedCommandLine(wide[i].line)), narrow[i].arguments);
+    }
+    // The platform answers with this process's own command line.
+    EXPECT_EQ(platform.CommandLine(), win32::QuotedCommandLine(GetCommandLineW()));
+    EXPECT_FALSE(platform.CommandLine().empty());
 }
 
 TEST(Win32Text, ConversionIsExactCodePage932) {

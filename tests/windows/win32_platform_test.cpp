@@ -165,14 +165,41 @@ TEST_F(Win32PlatformTest, ControlsAreChildWindowsWithTheirTextsAndTabOrder) {
 TEST_F(Win32PlatformTest, TheMessageMapDecidesTheEraseResult) {
     TProbeForm* form = Create();
     HWND hwnd = Hwnd(form->Handle());
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     HDC dc = GetDC(hwnd);
+    // The part of the client area above the edit and the button, right of
+    // the label: only the form's background is there.
+    const RECT free{60, 0, 198, 40};
+    // Paints that part in a colour nobody else uses, erases the window
+    // through its message map and counts the pixels of `colour` there.
+    auto eraseAndCount = [&](COLORREF colour, LRESULT& result) {
+        HBRUSH stale = CreateSolidBrush(RGB(0, 255, 0));
+        FillRect(dc, &free, stale);
+        DeleteObject(stale);
+        result = SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        GdiFlush();
+        int count = 0;
+        for (int y = free.top; y < free.bottom; ++y)
+            for (int x = free.left; x < free.right; ++x) count += GetPixel(dc, x, y) == colour;
+        return count;
+    };
+    const int pixels = (free.right - free.left) * (free.bottom - free.top);
+    const TColor own = form->Color();
+    const COLORREF background =
+        (own & clSystemColor) ? GetSysColor(static_cast<int>(own & 0xFF)) : static_cast<COLORREF>(own);
+    ASSERT_NE(background, static_cast<COLORREF>(kPicture));
+
     // Without a picture the framework's own fill runs and reports the
-    // background erased; with one, the form's handling does.
-    EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    // background erased; with one, the form's handling paints the picture.
+    LRESULT result = 0;
+    EXPECT_EQ(eraseAndCount(background, result), pixels);
+    EXPECT_EQ(result, 1);
     form->picture = std::make_unique<TBitmap>();
     form->picture->SetWidth(198);
     form->picture->SetHeight(90);
-    EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    EXPECT_EQ(eraseAndCount(static_cast<COLORREF>(kPicture), result), pixels);
+    EXPECT_EQ(result, 1);
     ReleaseDC(hwnd, dc);
 
     form->SetLeft(310);

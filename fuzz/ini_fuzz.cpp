@@ -6,6 +6,12 @@
 // value, and the write changes nothing but the one value's bytes (an
 // existing key) or only adds bytes (a new key or section).
 //
+// TIniFile, which answers from the section it looked up last, must read
+// every key of every section as IniFindValue reads it in the whole text,
+// in whatever order the sections are asked for (A, then B, then A again),
+// with the text as given and with a second block of a section appended,
+// and again after a write of its own.
+//
 // Literals here stay ASCII: this file is built with clang, which cannot store
 // them as code page 932.
 
@@ -15,7 +21,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "framework/files.h"
 #include "framework/ini.h"
 
 namespace {
@@ -60,6 +68,77 @@ std::size_t CommonSuffix(std::string_view a, std::string_view b, std::size_t pre
     return n;
 }
 
+// One file, held in memory, for TIniFile to read and write.
+class OneFile final : public fw::FileSystem {
+public:
+    std::string contents;
+
+    bool ReadFile(const std::string&, std::string& out, std::string&) override {
+        out = contents;
+        return true;
+    }
+    bool ReplaceFile(const std::string&, std::string_view text, std::string&) override {
+        contents = std::string(text);
+        return true;
+    }
+    bool DeleteFile(const std::string&) override { return false; }
+    bool FileExists(const std::string&) override { return true; }
+    bool SameFile(const std::string&, const std::string&) override { return false; }
+    std::string CurrentDirectory() override { return std::string(); }
+};
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && Blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The section names and key names the text holds (at most a few of each,
+// first come), each also in upper case, which must read the same.
+void CollectNames(std::string_view text, std::vector<std::string>& sections, std::vector<std::string>& keys) {
+    auto add = [](std::vector<std::string>& names, std::string_view name) {
+        if (names.size() >= 8 || std::find(names.begin(), names.end(), name) != names.end()) return;
+        names.emplace_back(name);
+        std::string upper(name);
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (upper != name) names.push_back(upper);
+    };
+    while (!text.empty()) {
+        std::size_t end = text.find_first_of("\r\n");
+        std::string_view line = TrimBlanks(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.front() == '[') {
+            line.remove_prefix(1);
+            add(sections, TrimBlanks(line.substr(0, line.find(']'))));
+        } else if (std::size_t equals = line.find('='); equals != std::string_view::npos) {
+            add(keys, TrimBlanks(line.substr(0, equals)));
+        }
+    }
+}
+
+// Reads every key of every section through one TIniFile over `text`, in the
+// orders A B C ..., then A B A, B C B, ..., comparing each answer with
+// IniFindValue over the whole text.
+void CompareWithTheWholeText(OneFile& file, const std::string& text, const std::vector<std::string>& sections,
+                             const std::vector<std::string>& keys) {
+    file.contents = text;
+    fw::TIniFile ini("Sorbel.ini");
+    auto check = [&](const std::string& section) {
+        for (const std::string& key : keys) {
+            const std::optional<std::string_view> found = fw::IniFindValue(text, section, key);
+            const std::string missing("\x01missing");
+            Check(ini.ReadString(section, key, missing) == (found ? std::string(*found) : missing));
+        }
+    };
+    for (const std::string& section : sections) check(section);
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        check(sections[i]);
+        check(sections[(i + 1) % sections.size()]);
+        check(sections[i]);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -74,6 +153,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A value is a part of the text, never longer than it.
         Check(before->data() >= text.data() && before->data() + before->size() <= text.data() + text.size());
     }
+    std::vector<std::string> sections{std::string(section)};
+    std::vector<std::string> keys{std::string(key)};
+    CollectNames(text, sections, keys);
+    OneFile file;
+    fw::FileSystem* previous = fw::SetFiles(&file);
+    CompareWithTheWholeText(file, std::string(text), sections, keys);
+    // A second block of every section, whose keys must never be read.
+    std::string twice(text);
+    for (const std::string& s : sections) {
+        twice.append("\n[").append(s).append("]\n");
+        for (const std::string& k : keys) twice.append(k).append("=second block\n");
+    }
+    CompareWithTheWholeText(file, twice, sections, keys);
+    // A write of the object's own: later reads answer from the new text.
+    if (Writable(section, key, "7")) {
+        file.contents = std::string(text);
+        fw::TIniFile ini("Sorbel.ini");
+        for (const std::string& s : sections) ini.ReadString(s, key, "");
+        Check(ini.WriteInteger(section, key, 7));
+        for (const std::string& s : sections)
+            for (const std::string& k : keys) {
+                const std::optional<std::string_view> found = fw::IniFindValue(file.contents, s, k);
+                Check(ini.ReadString(s, k, "\x01missing") == (found ? std::string(*found) : "\x01missing"));
+            }
+    }
+    fw::SetFiles(previous);
+
     const std::string result = fw::IniSetValue(text, section, key, value);
     if (!Writable(section, key, value)) return 0;
 

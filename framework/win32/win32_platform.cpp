@@ -330,14 +330,16 @@ std::string Win32Platform::ExeName() {
 // Each argument is converted on its own, so that a path with a name code page
 // 932 cannot hold (a file dropped from a folder named in another script) is
 // passed in its short form, which names the same file.
-std::string Win32Platform::CommandLine() {
+std::string QuotedCommandLine(std::wstring_view commandLine) {
     std::string line;
-    for (const std::wstring& argument : SplitCommandLine<wchar_t>(GetCommandLineW())) {
+    for (const std::wstring& argument : SplitCommandLine<wchar_t>(commandLine)) {
         if (!line.empty()) line += ' ';
         line += '"' + NarrowPath(argument) + '"';
     }
     return line;
 }
+
+std::string Win32Platform::CommandLine() { return QuotedCommandLine(GetCommandLineW()); }
 
 DWORD Win32State::FireDueTimers() {
     for (;;) {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "framework/gui/platform.h"
 
@@ -68,5 +69,12 @@ private:
     Win32State* state_;
     Platform* previous_;
 };
+
+// A command line as the system gives it, split into its arguments, each
+// converted to code page 932 and put in double quotes, with one blank
+// between: CommandLine() in the form the programs split again.  An argument
+// code page 932 cannot hold is converted as a path (a name in another
+// script becomes its short form).
+std::string QuotedCommandLine(std::wstring_view commandLine);
 
 }  // namespace fw::win32

@@ -1,6 +1,12 @@
 // Smoke tests of the two programs: each starts under Wine, shows its window
 // with the designed geometry, and ends with exit code 0 when asked to close.
+// And the player stand-in, a console program, run once for each of its
+// commands that touch the settings file.
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
 
 #include "driver.h"
 
@@ -135,6 +141,116 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     DWORD exitCode = 0xFFFFFFFF;
     ASSERT_TRUE(tovakin.WaitForExit(kTimeoutMs, exitCode)) << "Tovakin did not end after WM_CLOSE";
     EXPECT_EQ(exitCode, 0u);
+}
+
+// What a console program wrote and how it ended.
+struct ConsoleRun {
+    bool ended = false;
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;  // bytes written to standard output
+    std::string err;  // and to standard error
+};
+
+// Runs a console program to its end with standard output and error going
+// to files in `scratch`, so it writes bytes (code page 932 text), not to a
+// console; standard input is empty.
+ConsoleRun RunConsole(const std::wstring& exe, const std::vector<std::wstring>& args, const e2e::TempDir& scratch) {
+    ConsoleRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const std::wstring outPath = scratch.File(L"out.txt");
+    const std::wstring errPath = scratch.File(L"err.txt");
+    auto open = [&](const std::wstring& path, DWORD access, DWORD disposition) {
+        return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE out = open(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = open(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE in = open(L"NUL", GENERIC_READ, OPEN_EXISTING);
+    std::wstring line = e2e::BuildCommandLine(exe, args);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION info{};
+    const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && !line.empty() &&
+                         CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &info);
+    for (HANDLE h : {out, err, in})
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (!started) return run;
+    run.ended = WaitForSingleObject(info.hProcess, kTimeoutMs) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(info.hProcess, &run.exitCode);
+    if (!run.ended) TerminateProcess(info.hProcess, 255);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    e2e::ReadFileBytes(outPath, run.out);
+    e2e::ReadFileBytes(errPath, run.err);
+    return run;
+}
+
+// Lines of bytes, each without its line end.
+std::vector<std::string> Lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(StandInSmoke, SetsAndShowsJapaneseExactlyAndRefusesWhatCodePage932CannotHold) {
+    std::wstring exe;
+    ASSERT_TRUE(ProgramAvailable(L"StandIn", exe));
+    e2e::TempDir dir;
+    e2e::TempDir scratch;
+    ASSERT_FALSE(dir.Path().empty());
+    ASSERT_FALSE(scratch.Path().empty());
+    const std::wstring ini = dir.File(L"Sorbel.ini");
+    const std::string player = "[Sorbel]\r\nVolume=80\r\n";
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, player));
+
+    // Characters whose second byte is a backslash (表 ソ), and the
+    // full-width tilde, which code page 932 holds as 0x81 0x60.
+    const std::wstring song = L"表ソ～ 春";
+    const std::wstring cassette = L"C:\\曲集\\表.cas";
+    ConsoleRun set = RunConsole(exe, {L"set", ini, L"PlaySong=" + song, L"CasFile=" + cassette, L"Count=12"}, scratch);
+    ASSERT_TRUE(set.ended) << "SorbelStandIn set did not end";
+    EXPECT_EQ(set.exitCode, 0u) << set.err;
+    std::string bytes;
+    ASSERT_TRUE(e2e::ReadFileBytes(ini, bytes));
+    EXPECT_EQ(bytes.substr(0, player.size()), player) << "the player's section changed";
+    EXPECT_NE(bytes.find("\r\nPlaySong=\x95\x5C\x83\x5C\x81\x60 \x8F\x74\r\n"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\r\nPlaySong=" + e2e::ToCp932(song) + "\r\n"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\r\nCasFile=" + e2e::ToCp932(cassette) + "\r\n"), std::string::npos) << bytes;
+
+    // show prints the values as Vistel reads them, in code page 932 when
+    // its output is not a console.
+    ConsoleRun show = RunConsole(exe, {L"show", ini}, scratch);
+    ASSERT_TRUE(show.ended) << "SorbelStandIn show did not end";
+    EXPECT_EQ(show.exitCode, 0u) << show.err;
+    const std::vector<std::string> lines = Lines(show.out);
+    const std::set<std::string> shown(lines.begin(), lines.end());
+    EXPECT_EQ(shown.count("PlaySong=" + e2e::ToCp932(song)), 1u) << show.out;
+    EXPECT_EQ(shown.count("CasFile=" + e2e::ToCp932(cassette)), 1u) << show.out;
+    EXPECT_EQ(shown.count("Count=12"), 1u) << show.out;
+
+    // Hangul has no code page 932 form: refused with a message and the
+    // usage exit code, and the file is left as it was.
+    ConsoleRun refused = RunConsole(exe, {L"set", ini, L"PlaySong=\uD55C\uAD6D\uC5B4"}, scratch);
+    ASSERT_TRUE(refused.ended) << "SorbelStandIn set did not end";
+    EXPECT_EQ(refused.exitCode, 2u);
+    EXPECT_NE(refused.err.find("code page 932 cannot hold"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("PlaySong="), std::string::npos) << refused.err;
+    std::string after;
+    ASSERT_TRUE(e2e::ReadFileBytes(ini, after));
+    EXPECT_EQ(after, bytes);
 }
 
 }  // namespace

@@ -88,6 +88,14 @@ TEST_F(Win32FilesTest, ShiftJisPathsReachTheDiskExactly) {
     EXPECT_EQ(read, "second");
     EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
 
+    // A file of several read buffers comes back whole, every byte in place.
+    std::string large(3 * 65536 + 1234, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    ASSERT_TRUE(files_.ReplaceFile(Path("曲.cas"), large, reason)) << reason;
+    ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
+    EXPECT_EQ(read.size(), large.size());
+    EXPECT_TRUE(read == large) << "the bytes differ";
+
     EXPECT_TRUE(files_.DeleteFile(Path("曲.cas")));
     EXPECT_FALSE(files_.FileExists(Path("曲.cas")));
     EXPECT_FALSE(files_.DeleteFile(Path("曲.cas")));
@@ -121,17 +129,25 @@ TEST_F(Win32FilesTest, SameFileComparesVolumeAndIndex) {
     EXPECT_TRUE(files_.SameFile(folder_, folder_ + "\\"));
 }
 
-TEST_F(Win32FilesTest, ReadOnlyTargetIsRefusedAndKept) {
+TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {
     std::string reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("ro.ini"), "[VISTEL]\r\nHow=1\r\n", reason)) << reason;
     ASSERT_TRUE(SetFileAttributesW(WidePath(L"ro.ini").c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(files_.ReplaceFile(Path("ro.ini"), "new", reason));
-    EXPECT_EQ(reason, win32::ErrorText(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(files_.DeleteFile(Path("ro.ini")));
+    // An empty folder: nothing in it would keep a careless move from
+    // putting a file in its place.
+    ASSERT_TRUE(CreateDirectoryW(WidePath(L"list.cas").c_str(), nullptr));
+    for (const char* name : {"ro.ini", "list.cas"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(files_.ReplaceFile(Path(name), "new", reason));
+        EXPECT_EQ(reason, win32::ErrorText(ERROR_ACCESS_DENIED));
+        EXPECT_FALSE(files_.DeleteFile(Path(name)));
+    }
     std::string read;
     ASSERT_TRUE(files_.ReadFile(Path("ro.ini"), read, reason)) << reason;
     EXPECT_EQ(read, "[VISTEL]\r\nHow=1\r\n");
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"ro.ini"});
+    const DWORD folder = GetFileAttributesW(WidePath(L"list.cas").c_str());
+    EXPECT_TRUE(folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    EXPECT_EQ(Names(), (std::set<std::wstring>{L"list.cas", L"ro.ini"}));
 }
 
 TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplacedMeanwhile) {

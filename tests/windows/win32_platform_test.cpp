@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/cmdline.h"
 #include "framework/gui/forms.h"
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
 #include "framework/win32/win32_platform.h"
+#include "tests/support/command_line_cases.h"
 
 namespace fw {
 namespace {
@@ -163,14 +165,41 @@ TEST_F(Win32PlatformTest, ControlsAreChildWindowsWithTheirTextsAndTabOrder) {
 TEST_F(Win32PlatformTest, TheMessageMapDecidesTheEraseResult) {
     TProbeForm* form = Create();
     HWND hwnd = Hwnd(form->Handle());
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     HDC dc = GetDC(hwnd);
+    // The part of the client area above the edit and the button, right of
+    // the label: only the form's background is there.
+    const RECT free{60, 0, 198, 40};
+    // Paints that part in a colour nobody else uses, erases the window
+    // through its message map and counts the pixels of `colour` there.
+    auto eraseAndCount = [&](COLORREF colour, LRESULT& result) {
+        HBRUSH stale = CreateSolidBrush(RGB(0, 255, 0));
+        FillRect(dc, &free, stale);
+        DeleteObject(stale);
+        result = SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        GdiFlush();
+        int count = 0;
+        for (int y = free.top; y < free.bottom; ++y)
+            for (int x = free.left; x < free.right; ++x) count += GetPixel(dc, x, y) == colour;
+        return count;
+    };
+    const int pixels = (free.right - free.left) * (free.bottom - free.top);
+    const TColor own = form->Color();
+    const COLORREF background =
+        (own & clSystemColor) ? GetSysColor(static_cast<int>(own & 0xFF)) : static_cast<COLORREF>(own);
+    ASSERT_NE(background, static_cast<COLORREF>(kPicture));
+
     // Without a picture the framework's own fill runs and reports the
-    // background erased; with one, the form's handling does.
-    EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    // background erased; with one, the form's handling paints the picture.
+    LRESULT result = 0;
+    EXPECT_EQ(eraseAndCount(background, result), pixels);
+    EXPECT_EQ(result, 1);
     form->picture = std::make_unique<TBitmap>();
     form->picture->SetWidth(198);
     form->picture->SetHeight(90);
-    EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    EXPECT_EQ(eraseAndCount(static_cast<COLORREF>(kPicture), result), pixels);
+    EXPECT_EQ(result, 1);
     ReleaseDC(hwnd, dc);
 
     form->SetLeft(310);
@@ -210,6 +239,22 @@ TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
     application.Run();
     EXPECT_TRUE(application.Terminated());
     EXPECT_EQ(form->ticks, 3);
+}
+
+// The system's UTF-16 command line, split and quoted again in code page
+// 932, splits into the same arguments as the line itself.
+TEST_F(Win32PlatformTest, TheCommandLineIsQuotedAgainArgumentByArgument) {
+    const auto narrow = reference::CommandLineCases<char>();
+    const auto wide = reference::CommandLineCases<wchar_t>();
+    ASSERT_EQ(wide.size(), narrow.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        SCOPED_TRACE(narrow[i].line);
+        EXPECT_EQ(SplitCommandLine<wchar_t>(wide[i].line), wide[i].arguments);
+        EXPECT_EQ(SplitCommandLine(win32::QuotedCommandLine(wide[i].line)), narrow[i].arguments);
+    }
+    // The platform answers with this process's own command line.
+    EXPECT_EQ(platform.CommandLine(), win32::QuotedCommandLine(GetCommandLineW()));
+    EXPECT_FALSE(platform.CommandLine().empty());
 }
 
 TEST(Win32Text, ConversionIsExactCodePage932) {

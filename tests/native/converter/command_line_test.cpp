@@ -326,12 +326,21 @@ TEST_F(CommandLineTest, AFileWithNothingToRewriteIsLeftByteForByte) {
 }
 
 TEST_F(CommandLineTest, NeverDeletesTheSourceWhateverTheDeleteOption) {
-    // ChDelete is unchecked at creation; the command-line run ignores it in
-    // any case and only overwrites each cassette with its converted form.
+    // ChDelete is unchecked at creation, so the box is ticked on a form
+    // started without arguments and the command-line run is made then: it
+    // ignores the box and only overwrites each cassette with its converted
+    // form, whether it had lines to rewrite or not.
+    RunCommandLine("");
+    Form().ChDelete->SetChecked(true);
     Put("C:\\A\\one.cas");
-    RunWith({"C:\\A\\one.cas"});
-    EXPECT_TRUE(files.Exists("C:\\A\\one.cas"));
-    EXPECT_EQ(files.FilePaths().size(), 1u);
+    files.Put("C:\\A\\done.cas", "here.mid\r\n");
+    Platform().commandLine = "\"" + kExe + "\" \"C:\\A\\one.cas\" \"C:\\A\\done.cas\"";
+    Form().FormCreate(nullptr);
+    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    EXPECT_TRUE(Form().ChDelete->Checked());
+    EXPECT_EQ(files.Get("C:\\A\\one.cas"), Converted());
+    EXPECT_EQ(files.Get("C:\\A\\done.cas"), "here.mid\r\n");
+    EXPECT_EQ(files.FilePaths(), (std::vector<std::string>{"C:\\A\\done.cas", "C:\\A\\one.cas"}));
 }
 
 TEST_F(CommandLineTest, WithoutArgumentsTheDialogWaitsForTheUser) {

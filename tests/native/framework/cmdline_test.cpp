@@ -4,34 +4,26 @@
 #include <vector>
 
 #include "framework/cmdline.h"
+#include "tests/support/command_line_cases.h"
 
 namespace fw {
 namespace {
 
 TEST(SplitCommandLine, SplitsAtBlanksAndGroupsQuotedText) {
-    using Args = std::vector<std::string>;
-    const struct Case {
-        const char* line;
-        Args expected;
-    } cases[] = {
-        {"", {}},
-        {" \t\r\n ", {}},
-        {"prog", {"prog"}},
-        {"  prog  a.cas\tb.cas  ", {"prog", "a.cas", "b.cas"}},
-        {"prog\r\na.cas\x01" "b.cas", {"prog", "a.cas", "b.cas"}},
-        {R"(prog "C:\My Music\list.cas")", {"prog", R"(C:\My Music\list.cas)"}},
-        {R"(prog "C:\My Music\" next)", {"prog", R"(C:\My Music\)", "next"}},
-        {R"(prog a"b c"d)", {"prog", "ab cd"}},
-        {R"(prog "a""b")", {"prog", "ab"}},
-        {R"(prog "" x)", {"prog", "", "x"}},
-        {R"(prog "")", {"prog", ""}},
-        {R"(prog "unterminated  arg)", {"prog", "unterminated  arg"}},
-        {R"("C:\Program Files\t.exe" C:\表\ソ.cas)", {R"(C:\Program Files\t.exe)", R"(C:\表\ソ.cas)"}},
-        {R"(prog "C:\能 力\a.cas")", {"prog", R"(C:\能 力\a.cas)"}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : reference::CommandLineCases<char>()) {
         SCOPED_TRACE(c.line);
-        EXPECT_EQ(SplitCommandLine(c.line), c.expected);
+        EXPECT_EQ(SplitCommandLine(c.line), c.arguments);
+    }
+}
+
+// The system's command line, in UTF-16, splits the same way.
+TEST(SplitCommandLine, SplitsWideTextTheSameWay) {
+    const auto narrow = reference::CommandLineCases<char>();
+    const auto wide = reference::CommandLineCases<wchar_t>();
+    ASSERT_EQ(wide.size(), narrow.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        SCOPED_TRACE(narrow[i].line);
+        EXPECT_EQ(SplitCommandLine<wchar_t>(wide[i].line), wide[i].arguments);
     }
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -79,36 +81,70 @@ TEST_F(NativeFilesTest, ReplacesAndReadsEveryByte) {
     EXPECT_EQ(Names(), std::set<std::string>{name});
 }
 
-TEST_F(NativeFilesTest, ReplaceKeepsPermissions) {
-    std::string reason;
-    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "1", reason));
-    ASSERT_EQ(::chmod(Path("a").c_str(), 0640), 0);
-    ASSERT_TRUE(files_.ReplaceFile(Path("a"), "2", reason));
-    struct stat st;
-    ASSERT_EQ(::stat(Path("a").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+// A new file gets what the umask leaves of 0666; a replaced file keeps its
+// permissions whatever the umask.
+TEST_F(NativeFilesTest, ReplaceKeepsPermissionsAndANewFileFollowsTheUmask) {
+    auto mode = [&](const std::string& name) {
+        struct stat st;
+        return ::stat(Path(name).c_str(), &st) == 0 ? st.st_mode & 07777 : 07777u;
+    };
+    const struct Case {
+        mode_t umask;
+        mode_t created;
+    } cases[] = {{022, 0644}, {077, 0600}, {002, 0664}, {0, 0666}};
+    const mode_t saved = ::umask(022);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "umask 0" << std::oct << c.umask);
+        ::umask(c.umask);
+        const std::string name = "new" + std::to_string(++n);
+        std::string reason;
+        EXPECT_TRUE(files_.ReplaceFile(Path(name), "1", reason)) << reason;
+        EXPECT_EQ(mode(name), c.created);
+        ASSERT_EQ(::chmod(Path(name).c_str(), 0640), 0);
+        EXPECT_TRUE(files_.ReplaceFile(Path(name), "2", reason)) << reason;
+        EXPECT_EQ(mode(name), 0640u);
+        EXPECT_EQ(Slurp(Path(name)), "2");
+    }
+    ::umask(saved);
 }
 
 TEST_F(NativeFilesTest, RefusedWritesLeaveTheTargetAndNoTemporaryFile) {
     std::filesystem::create_directory(Path("folder"));
     std::ofstream(Path("ro.ini"), std::ios::binary) << "[VISTEL]\r\nHow=1\r\n";
     ASSERT_EQ(::chmod(Path("ro.ini").c_str(), 0444), 0);
+    std::ofstream(Path("big.ini"), std::ios::binary) << "[VISTEL]\r\nHow=2\r\n";
     struct Case {
         std::string path;
         int error;
+        std::string contents = "new";
+        rlim_t sizeLimit = RLIM_INFINITY;  // the largest file this process may write
     } cases[] = {
         {Path("ro.ini"), EACCES},
         {Path("folder"), EISDIR},
         {Path("missing/a.ini"), ENOENT},
+        // Refused while the temporary file is being written: it must go.
+        {Path("big.ini"), EFBIG, std::string(10000, 'x'), 4096},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
+        struct rlimit saved;
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit limit = saved;
+        if (c.sizeLimit != RLIM_INFINITY) limit.rlim_cur = c.sizeLimit;
+        // Ignored, the signal turns into the write's error EFBIG.
+        void (*savedSignal)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         std::string reason;
-        EXPECT_FALSE(files_.ReplaceFile(c.path, "new", reason));
+        const bool replaced = files_.ReplaceFile(c.path, c.contents, reason);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, savedSignal);
+        EXPECT_FALSE(replaced);
         EXPECT_EQ(reason, std::strerror(c.error));
     }
     EXPECT_EQ(Slurp(Path("ro.ini")), "[VISTEL]\r\nHow=1\r\n");
-    EXPECT_EQ(Names(), (std::set<std::string>{"folder", "ro.ini"}));
+    EXPECT_EQ(Slurp(Path("big.ini")), "[VISTEL]\r\nHow=2\r\n");
+    EXPECT_EQ(Names(), (std::set<std::string>{"big.ini", "folder", "ro.ini"}));
     EXPECT_FALSE(files_.DeleteFile(Path("ro.ini")));
     EXPECT_TRUE(files_.FileExists(Path("ro.ini")));
 }

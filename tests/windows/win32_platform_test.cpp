@@ -212,6 +212,16 @@ TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
     EXPECT_EQ(form->ticks, 3);
 }
 
+TEST(Win32Arithmetic, MulDivRoundsAsTheSystemsDoes) {
+    const int numbers[] = {0, 1, 2, 3, 5, 13, 17, 73, 198, 442, 757, 65535, 2147483647, -1, -3, -13, -37, -2147483647};
+    const int scales[][2] = {{144, 96}, {120, 96}, {96, 96}, {1, 3}, {2, 3}, {-1, 3}, {1, -3}, {2, 1}, {1, 0}};
+    for (int number : numbers)
+        for (const auto& scale : scales) {
+            SCOPED_TRACE(testing::Message() << number << " * " << scale[0] << " / " << scale[1]);
+            EXPECT_EQ(fw::MulDiv(number, scale[0], scale[1]), ::MulDiv(number, scale[0], scale[1]));
+        }
+}
+
 TEST(Win32Text, ConversionIsExactCodePage932) {
     // A trail byte 0x5C stays inside its character.
     EXPECT_EQ(win32::Widen("C:\\表\\"), L"C:\\表\\");

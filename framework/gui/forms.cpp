@@ -62,10 +62,23 @@ void TForm::CreateComponent(const TControlDesign& design) {
 void TForm::Dispatch(TMessage& message) { DefaultHandler(message); }
 
 void TForm::DefaultHandler(TMessage& message) {
-    if (message.Msg == WM_ERASEBKGND) {
+    switch (message.Msg) {
+    case WM_ERASEBKGND:
         canvas_.FillRect(ClientRect(), color_);
         message.Result = 1;
         return;
+    case WM_QUERYENDSESSION:
+        // The end of the session asks to close the window like any other
+        // request; the form's answer is the session's.
+        message.Result = CloseQuery() ? 1 : 0;
+        return;
+    case WM_ENDSESSION:
+        // The session ends (the close query has run): so does the program,
+        // through its normal end.
+        if (message.WParam && Application && Application->MainForm() == this) Application->Terminate();
+        message.Result = 0;
+        return;
+    default: break;
     }
     message.Result = CurrentPlatform().DefaultHandler(*this, message);
 }

@@ -75,6 +75,12 @@ struct TMessage {
 #ifndef WM_MOVE
 constexpr unsigned WM_MOVE = 0x0003;
 #endif
+#ifndef WM_QUERYENDSESSION
+constexpr unsigned WM_QUERYENDSESSION = 0x0011;
+#endif
+#ifndef WM_ENDSESSION
+constexpr unsigned WM_ENDSESSION = 0x0016;
+#endif
 #ifndef WM_ERASEBKGND
 constexpr unsigned WM_ERASEBKGND = 0x0014;
 #endif

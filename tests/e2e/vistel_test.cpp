@@ -918,6 +918,30 @@ TEST_F(VistelTest, PressOnColourStepsTheSchemeSavedAtClose) {
     ExpectOnlyProgramAndSettings();
 }
 
+TEST_F(VistelTest, TheEndOfTheSessionSavesTheSchemeAndEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(Start(SettingsFile(With(DemoKeys(), L"ColorNum", L"17"))));
+    // The user changes the scheme (17, yellow, to 0, aqua) and then logs off.
+    const auto labels = Labels(window_);
+    const POINT colour = Centre(window_, labels.at("LaColor"));
+    ASSERT_TRUE(e2e::Click(colour.x, colour.y, kHoldMs));
+    ASSERT_TRUE(WaitPumping([&] { return CountColour(ClientScreenRect(window_), RGB(0, 255, 255)) > 20; },
+                            kTimeoutMs))
+        << "no aqua text after a press on Color";
+    ASSERT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("17")));
+
+    // Asked whether the session may end, the display saves its scheme,
+    // agrees and goes on until the session does end.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("0")));
+    EXPECT_TRUE(process_.Running());
+    ASSERT_TRUE(SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &answer));
+    ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("WM_ENDSESSION"));
+    EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("0")));
+    ExpectOnlyProgramAndSettings();
+}
+
 TEST_F(VistelTest, PressOnTheBackgroundDragsTheWindow) {
     ASSERT_NO_FATAL_FAILURE(Start(SettingsFile(DemoKeys())));
     RECT before = e2e::WindowRect(window_);

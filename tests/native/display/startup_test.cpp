@@ -99,6 +99,21 @@ TEST_F(VistelTest, WindowStartsHiddenAsDesigned) {
     }
 }
 
+TEST_F(VistelTest, TheEndOfTheSessionSavesTheSchemeAndEndsTheProgram) {
+    StartWith(Section({"Visible=1", "ColorNum=4"}));
+    Cycle();
+    MainForm->NextColorScheme();  // a press on Color since the start
+    fw::TMessage query{WM_QUERYENDSESSION, 0, 0, 0};
+    MainForm->Dispatch(query);
+    EXPECT_EQ(query.Result, 1);
+    EXPECT_EQ(Saved("ColorNum"), "5");
+    EXPECT_FALSE(Closed());
+    fw::TMessage end{WM_ENDSESSION, 1, 0, 0};
+    MainForm->Dispatch(end);
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(files.ReplaceCount(), 1);
+}
+
 TEST_F(VistelTest, FormCreateRestoresTheApplicationAndTakesOneSnapshot) {
     Start();
     EXPECT_EQ(platform.restores, 1);

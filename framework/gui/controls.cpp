@@ -146,7 +146,7 @@ TOpenDialog::TOpenDialog(TForm& form, const TControlDesign& design)
 
 bool TOpenDialog::Execute() {
     std::string chosen = fileName_;
-    if (!CurrentPlatform().ExecuteOpenDialog(form_.Handle(), filter_, chosen)) return false;
+    if (!CurrentPlatform().ExecuteOpenDialog(form_.Handle(), filter_, options_, chosen)) return false;
     fileName_ = chosen;
     return true;
 }

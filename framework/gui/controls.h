@@ -148,6 +148,9 @@ public:
 
     const std::string& Filter() const { return filter_; }
     const std::string& FileName() const { return fileName_; }
+    // OFN_ flags.  The framework's defaults: no read-only check box, a
+    // sizable dialog, and the program's current folder left as it is.
+    unsigned Options() const { return options_; }
     // Shows the dialog modally; true when the user chose a file.
     bool Execute();
 
@@ -155,6 +158,7 @@ private:
     TForm& form_;
     std::string filter_;
     std::string fileName_;
+    unsigned options_ = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
 };
 
 }  // namespace fw

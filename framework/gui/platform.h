@@ -84,8 +84,10 @@ public:
     // Dialogs.
     virtual int MessageBox(THandle owner, const std::string& text, const std::string& caption,
                            unsigned flags) = 0;
-    // Filter in the framework's form: "description|pattern|...".
-    virtual bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) = 0;
+    // Filter in the framework's form: "description|pattern|..."; options are
+    // OFN_ flags.
+    virtual bool ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                                   std::string& fileName) = 0;
     // Returns an item-id list, or null when the user cancelled.
     virtual void* BrowseForFolder(const TBrowseInfo& request) = 0;
     virtual bool PathFromIdList(void* idList, char* path) = 0;  // path: MAX_PATH bytes

@@ -117,6 +117,15 @@ constexpr int DEFAULT_CHARSET = 1;
 #ifndef BIF_RETURNONLYFSDIRS
 constexpr unsigned BIF_RETURNONLYFSDIRS = 0x0001;
 #endif
+#ifndef OFN_HIDEREADONLY
+constexpr unsigned OFN_HIDEREADONLY = 0x00000004;
+#endif
+#ifndef OFN_NOCHANGEDIR
+constexpr unsigned OFN_NOCHANGEDIR = 0x00000008;
+#endif
+#ifndef OFN_ENABLESIZING
+constexpr unsigned OFN_ENABLESIZING = 0x00800000;
+#endif
 #ifndef MAX_PATH
 constexpr int MAX_PATH = 260;
 #endif

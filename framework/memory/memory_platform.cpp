@@ -275,8 +275,9 @@ int MemoryPlatform::MessageBox(THandle owner, const std::string& text, const std
     return answer;
 }
 
-bool MemoryPlatform::ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) {
-    openDialogs.push_back({owner, filter});
+bool MemoryPlatform::ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                                       std::string& fileName) {
+    openDialogs.push_back({owner, filter, options});
     if (openDialogAnswers.empty()) return false;
     std::optional<std::string> answer = openDialogAnswers.front();
     openDialogAnswers.pop_front();

@@ -63,6 +63,7 @@ public:
     struct OpenDialogCall {
         THandle owner;
         std::string filter;
+        unsigned options;
     };
     struct BrowseCall {
         THandle owner;
@@ -153,7 +154,8 @@ public:
                   const TRect& sourceRect) override;
     void FillRect(const TSurface& dest, const TRect& rect, TColor color) override;
     int MessageBox(THandle owner, const std::string& text, const std::string& caption, unsigned flags) override;
-    bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) override;
+    bool ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                           std::string& fileName) override;
     void* BrowseForFolder(const TBrowseInfo& request) override;
     bool PathFromIdList(void* idList, char* path) override;
     void FreeIdList(void* idList) override;

@@ -777,7 +777,8 @@ int Win32Platform::MessageBox(THandle owner, const std::string& text, const std:
     return MessageBoxW(Hwnd(owner), Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 
-bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) {
+bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                                      std::string& fileName) {
     // "description|pattern|..." becomes "description\0pattern\0...\0\0".
     std::wstring filters = Widen(filter);
     std::replace(filters.begin(), filters.end(), L'|', L'\0');
@@ -791,7 +792,7 @@ bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, 
     request.nFilterIndex = 1;
     request.lpstrFile = buffer.data();
     request.nMaxFile = static_cast<DWORD>(buffer.size());
-    request.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+    request.Flags = OFN_EXPLORER | options;
     if (!GetOpenFileNameW(&request)) return false;
     fileName = NarrowPath(buffer.c_str());
     return true;

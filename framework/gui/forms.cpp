@@ -78,9 +78,44 @@ void TForm::DefaultHandler(TMessage& message) {
         if (message.WParam && Application && Application->MainForm() == this) Application->Terminate();
         message.Result = 0;
         return;
+    case WM_ACTIVATE:
+        if ((message.WParam & 0xFFFF) == WA_INACTIVE) {
+            RememberFocus();
+        } else if ((message.WParam >> 16) == 0 && FocusActiveControl()) {  // not while minimised
+            message.Result = 0;
+            return;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (FocusActiveControl()) {
+            message.Result = 0;
+            return;
+        }
+        break;
     default: break;
     }
     message.Result = CurrentPlatform().DefaultHandler(*this, message);
+}
+
+void TForm::RememberFocus() {
+    const THandle focused = CurrentPlatform().GetFocus();
+    if (!focused) return;
+    for (TControl* control : controls_)
+        if (control->Handle() == focused) activeControl_ = control;
+}
+
+bool TForm::FocusActiveControl() {
+    TControl* target = activeControl_ && activeControl_->Visible() ? activeControl_ : nullptr;
+    if (!target) {
+        for (TControl* control : controls_)
+            if (control->TabOrder() >= 0 && control->Visible() && control->Handle() &&
+                (!target || control->TabOrder() < target->TabOrder()))
+                target = control;
+    }
+    if (!target) return false;
+    activeControl_ = target;
+    CurrentPlatform().SetFocus(target->Handle());
+    return true;
 }
 
 int TForm::Left() const { return CurrentPlatform().WindowRect(handle_).Left; }

@@ -71,6 +71,8 @@ public:
     }
     const std::vector<TControl*>& Controls() const { return controls_; }
     TButton* DefaultButton() const;
+    // The control that has, or last had, the keyboard focus in this form.
+    TControl* ActiveControl() const { return activeControl_; }
     // Presses the default button, as the Enter key does in an edit box.
     void PressDefaultButton();
 
@@ -86,6 +88,11 @@ public:
 
 private:
     void CreateComponent(const TControlDesign& design);
+    // Keyboard focus across activations: the focused control is remembered
+    // when the form goes inactive and gets the focus back when it is active
+    // again; the first time, the first control in tab order gets it.
+    void RememberFocus();
+    bool FocusActiveControl();
 
     const TFormDesign& design_;
     std::string caption_;
@@ -94,6 +101,7 @@ private:
     THandle handle_ = 0;
     TCanvas canvas_{TSurface{}};
     std::vector<TControl*> controls_;
+    TControl* activeControl_ = nullptr;
     bool destroying_ = false;
 };
 

@@ -58,6 +58,10 @@ public:
     virtual TSize TextExtent(const TFont& font, const std::string& text) = 0;
     virtual bool IsChecked(THandle window) = 0;
     virtual void SetChecked(THandle window, bool checked) = 0;
+    // The window with the keyboard focus (0: none of the program's); moving
+    // it activates the window's form.
+    virtual THandle GetFocus() = 0;
+    virtual void SetFocus(THandle window) = 0;
     // The system's handling of a form's message that the form's dispatch
     // passed on; returns the message result.
     virtual std::intptr_t DefaultHandler(TForm& form, TMessage& message) = 0;

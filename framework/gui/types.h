@@ -75,6 +75,15 @@ struct TMessage {
 #ifndef WM_MOVE
 constexpr unsigned WM_MOVE = 0x0003;
 #endif
+#ifndef WM_ACTIVATE
+constexpr unsigned WM_ACTIVATE = 0x0006;
+#endif
+#ifndef WA_INACTIVE
+constexpr unsigned WA_INACTIVE = 0;
+#endif
+#ifndef WM_SETFOCUS
+constexpr unsigned WM_SETFOCUS = 0x0007;
+#endif
 #ifndef WM_QUERYENDSESSION
 constexpr unsigned WM_QUERYENDSESSION = 0x0011;
 #endif

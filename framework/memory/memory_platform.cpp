@@ -104,7 +104,11 @@ THandle MemoryPlatform::CreateControlWindow(TControl& control) {
     return handle;
 }
 
-void MemoryPlatform::DestroyWindow(THandle window) { windows_.erase(window); }
+void MemoryPlatform::DestroyWindow(THandle window) {
+    if (activeWindow == window) activeWindow = 0;
+    if (focused == window || (focused && windows_.count(focused) && WindowOf(focused).parent == window)) focused = 0;
+    windows_.erase(window);
+}
 
 void MemoryPlatform::SetWindowText(THandle handle, const std::string& text) {
     Window& window = WindowOf(handle);
@@ -145,9 +149,44 @@ TPoint MemoryPlatform::ClientOrigin(THandle handle) {
 void MemoryPlatform::ShowWindow(THandle handle, int command) {
     Window& window = WindowOf(handle);
     window.showCommands.push_back(command);
-    bool show = command != SW_HIDE;
+    const bool show = command != SW_HIDE;
     if (show && !window.visible) window.invalid = true;
     window.visible = show;
+    if (!window.form) return;
+    if (show) {
+        // Every show command but these activates the window.
+        constexpr int kShowMinNoActive = 7, kShowNa = 8;
+        if (command != SW_SHOWNOACTIVATE && command != kShowMinNoActive && command != kShowNa) Activate(handle);
+        return;
+    }
+    Deactivate(handle);
+}
+
+void MemoryPlatform::SendActivate(THandle form, unsigned state) {
+    TMessage message{WM_ACTIVATE, state, 0, 0};
+    WindowOf(form).form->Dispatch(message);
+}
+
+void MemoryPlatform::Activate(THandle form) {
+    if (activeWindow == form) return;
+    if (activeWindow) Deactivate(activeWindow);
+    activeWindow = form;
+    constexpr unsigned kActive = 1;
+    SendActivate(form, kActive);
+}
+
+void MemoryPlatform::Deactivate(THandle form) {
+    if (activeWindow != form) return;
+    SendActivate(form, WA_INACTIVE);
+    activeWindow = 0;
+    focused = 0;
+}
+
+void MemoryPlatform::SetFocus(THandle handle) {
+    // Focus in a form that is not active activates it first.
+    const Window& window = WindowOf(handle);
+    Activate(window.form ? handle : window.parent);
+    focused = handle;
 }
 
 bool MemoryPlatform::IsWindowVisible(THandle handle) { return WindowOf(handle).visible; }
@@ -181,7 +220,15 @@ TSize MemoryPlatform::TextExtent(const TFont& font, const std::string& text) {
 bool MemoryPlatform::IsChecked(THandle handle) { return WindowOf(handle).checked; }
 void MemoryPlatform::SetChecked(THandle handle, bool checked) { WindowOf(handle).checked = checked; }
 
-std::intptr_t MemoryPlatform::DefaultHandler(TForm&, TMessage&) { return 0; }
+std::intptr_t MemoryPlatform::DefaultHandler(TForm& form, TMessage& message) {
+    // An active window that keeps no focus of its own takes the focus itself.
+    if (message.Msg == WM_ACTIVATE && (message.WParam & 0xFFFF) != WA_INACTIVE) {
+        focused = form.Handle();
+        TMessage setFocus{WM_SETFOCUS, 0, 0, 0};
+        form.Dispatch(setFocus);
+    }
+    return 0;
+}
 
 // --- Timers and pointer --------------------------------------------------------------
 
@@ -268,7 +315,12 @@ void MemoryPlatform::FillRect(const TSurface& dest, const TRect& rect, TColor co
 int MemoryPlatform::MessageBox(THandle owner, const std::string& text, const std::string& caption,
                                unsigned flags) {
     messageBoxes.push_back({owner, text, caption, flags});
+    // The box is active while it is up; its owner is active again after it.
+    const bool ownedByForm = owner && windows_.count(owner) && WindowOf(owner).form;
+    if (ownedByForm) Deactivate(owner);
+    focused = 0;
     if (onMessageBox) onMessageBox(messageBoxes.back());
+    if (ownedByForm && windows_.count(owner)) Activate(owner);
     if (messageBoxAnswers.empty()) return IDOK;
     int answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();

@@ -105,6 +105,17 @@ public:
     int bitmapsAlive = 0;
     int keyStateQueries = 0;
     int restores = 0;
+
+    // --- Activation and keyboard focus ------------------------------------------
+    // As the window system does: a form shown with an activating command
+    // becomes the active window; a message box takes the activation from its
+    // owner and gives it back; activating a form sends it WM_ACTIVATE, and
+    // the system's handling of that gives the form itself the focus.
+    THandle activeWindow = 0;
+    THandle focused = 0;
+    // The user turns to another program (Deactivate) and back (Activate).
+    void Activate(THandle form);
+    void Deactivate(THandle form);
     Window& WindowOf(THandle handle);
     TColor ClientPixel(THandle form, int x, int y) { return WindowOf(form).surface.At(x, y); }
 
@@ -139,6 +150,8 @@ public:
     TSize TextExtent(const TFont& font, const std::string& text) override;
     bool IsChecked(THandle window) override;
     void SetChecked(THandle window, bool checked) override;
+    THandle GetFocus() override { return focused; }
+    void SetFocus(THandle window) override;
     std::intptr_t DefaultHandler(TForm& form, TMessage& message) override;
     void StartTimer(TTimer& timer) override;
     void StopTimer(TTimer& timer) override;
@@ -163,6 +176,7 @@ public:
 private:
     TPixels* Pixels(const TSurface& surface);
     void Paint(THandle window);
+    void SendActivate(THandle form, unsigned state);
 
     THandle nextHandle_ = 0x100;
     long long now_ = 0;

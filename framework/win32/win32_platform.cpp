@@ -599,6 +599,10 @@ void Win32Platform::SetChecked(THandle window, bool checked) {
     SendMessageW(Hwnd(window), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+THandle Win32Platform::GetFocus() { return Handle(::GetFocus()); }
+
+void Win32Platform::SetFocus(THandle window) { ::SetFocus(Hwnd(window)); }
+
 std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
     HWND hwnd = Hwnd(form.Handle());
     switch (message.Msg) {
@@ -616,12 +620,6 @@ std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
     case WM_CLOSE:
         form.Close();
         return 0;
-    case WM_SETFOCUS: {
-        // Focus goes to the first control in tab order, as in a dialog.
-        HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE);
-        if (first) SetFocus(first);
-        return 0;
-    }
     case WM_DROPFILES: {
         auto drop = reinterpret_cast<HDROP>(message.WParam);
         std::vector<std::string> files;

@@ -39,6 +39,8 @@ public:
     TSize TextExtent(const TFont& font, const std::string& text) override;
     bool IsChecked(THandle window) override;
     void SetChecked(THandle window, bool checked) override;
+    THandle GetFocus() override;
+    void SetFocus(THandle window) override;
     std::intptr_t DefaultHandler(TForm& form, TMessage& message) override;
     void StartTimer(TTimer& timer) override;
     void StopTimer(TTimer& timer) override;

@@ -95,7 +95,8 @@ void TMainForm::TimerTimer(TObject*) {
     std::unique_ptr<TIniFile> settings = OpenSettings();
 
     // The cycle goes on to the end even when the player wants no display.
-    if (!settings->ReadBool(kSection, "Visible", false)) Close();
+    const bool visible = settings->ReadBool(kSection, "Visible", false);
+    if (!visible) Close();
 
     std::string casFile = ExtractFileName(settings->ReadString(kSection, "CasFile", "新規カセット"));
     std::string playSong = settings->ReadString(kSection, "PlaySong", "停止");
@@ -120,7 +121,18 @@ void TMainForm::TimerTimer(TObject*) {
     changed |= SetIfDifferent(LaDevice, device);
 
     if (changed) Repaint();
+    ShowOnceWanted(visible);
     HandlePointer(*settings);
+}
+
+// The display appears when the player first wants it, with the labels
+// already showing the player's state: never with the design captions, and
+// not at all when the player wants none.  It does not take the focus from
+// the program the user works in.
+void TMainForm::ShowOnceWanted(bool Wanted) {
+    if (!Wanted || FirstShown) return;
+    FirstShown = true;
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
 }
 
 void TMainForm::HandlePointer(TIniFile& Settings) {

@@ -39,11 +39,14 @@ public:
     void Dispatch(TMessage& Message) override;
 
 private:
+    void ShowOnceWanted(bool Wanted);
     void HandlePointer(TIniFile& Settings);
     void StepMode(TIniFile& Settings);
     void EraseBackground();
 
     std::unique_ptr<TBitmap> ScreenBitmap;
+    // Whether a poll cycle has shown the window yet.
+    bool FirstShown = false;
 };
 
 extern TMainForm* MainForm;

@@ -147,6 +147,7 @@ TPoint MemoryPlatform::ClientOrigin(THandle handle) {
 }
 
 void MemoryPlatform::ShowWindow(THandle handle, int command) {
+    if (onShowWindow) onShowWindow(handle, command);
     Window& window = WindowOf(handle);
     window.showCommands.push_back(command);
     const bool show = command != SW_HIDE;

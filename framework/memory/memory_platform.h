@@ -105,6 +105,8 @@ public:
     int bitmapsAlive = 0;
     int keyStateQueries = 0;
     int restores = 0;
+    // Called at every show command, before it takes effect.
+    std::function<void(THandle window, int command)> onShowWindow;
 
     // --- Activation and keyboard focus ------------------------------------------
     // As the window system does: a form shown with an activating command

@@ -24,8 +24,8 @@ protected:
     void SetUp() override {
         platform.screen = Picture(1280, 1024, kFirst);
         StartWith(Section({"Visible=1"}));
-        Cycle();
-        ShowSettled();
+        Cycle();  // shows the window
+        platform.ProcessPaints();
     }
 
     // The client area shows `picture` as seen from the window's place `at`,
@@ -115,7 +115,7 @@ TEST_F(BackgroundTest, ManyDragsKeepOneSnapshotAndReleaseTheScreen) {
     EXPECT_EQ(Position(), (fw::TPoint{757 + 36, 136 + 24}));
     EXPECT_EQ(platform.bitmapsAlive, 1);
     EXPECT_EQ(platform.screenDCsOutstanding, 0);
-    EXPECT_EQ(Window().showCommands.size(), 1u + 2u * 12u);  // the settling show, then hide and show per drag
+    EXPECT_EQ(Window().showCommands.size(), 1u + 2u * 12u);  // the first cycle's show, then hide and show per drag
     application.reset();
     EXPECT_EQ(platform.bitmapsAlive, 0);
 }

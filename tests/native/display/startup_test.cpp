@@ -159,6 +159,34 @@ protected:
     }
 };
 
+TEST_F(ProgramEntryTest, WithoutTheDisplayWantedTheWindowNeverShows) {
+    const char* files_[] = {nullptr, "[VISTEL]\r\nVisible=0\r\nCasFile=C:\\a.cas\r\n"};
+    for (const char* ini : files_) {
+        SCOPED_TRACE(ini ? ini : "no Sorbel.ini");
+        files.DeleteFile(kIni);
+        if (ini) files.Put(kIni, ini);
+        EXPECT_EQ(Run(), 0);
+        EXPECT_TRUE(Closed());
+        EXPECT_TRUE(Window().showCommands.empty());
+        EXPECT_EQ(Window().paints, 0);
+        ResetProgramState();
+    }
+}
+
+TEST_F(ProgramEntryTest, TheFirstPollThatWantsTheDisplayShowsItWithItsTexts) {
+    files.Put(kIni, Section({"Visible=1", "CasFile=C:\\x\\曲.cas", "Count=3"}));
+    std::vector<std::string> shownWith;
+    platform.onShowWindow = [&](fw::THandle, int command) {
+        shownWith.push_back(IntToStr(command) + " " + MainForm->LaPath->Caption());
+    };
+    platform.onIdle = [&] {
+        if (platform.Now() >= 300) files.Put(kIni, Section({"Visible=0"}));
+    };
+    EXPECT_EQ(Run(), 0);
+    // Once, without taking the focus, with the cassette line already set.
+    EXPECT_EQ(shownWith, std::vector<std::string>{IntToStr(SW_SHOWNOACTIVATE) + " 曲.cas 再生0/3全"});
+}
+
 TEST_F(ProgramEntryTest, WithoutSettingsFileEndsAfterTheFirstPollAndLeavesColorNum) {
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(platform.Now(), 50);

@@ -206,6 +206,11 @@ void TApplication::Run() {
     CurrentPlatform().Run(*this);
 }
 
+void TApplication::SetTitle(std::string title) {
+    title_ = std::move(title);
+    CurrentPlatform().SetApplicationTitle(title_);
+}
+
 void TApplication::Terminate() {
     terminated_ = true;
     CurrentPlatform().Terminate();

@@ -113,7 +113,9 @@ public:
 
     void Initialize() {}
     const std::string& Title() const { return title_; }
-    void SetTitle(std::string title) { title_ = std::move(title); }
+    // The title names the program on the task bar and captions its
+    // standard message boxes.
+    void SetTitle(std::string title);
     bool ShowMainForm() const { return showMainForm_; }
     void SetShowMainForm(bool show) { showMainForm_ = show; }
 

@@ -36,6 +36,9 @@ public:
     virtual void Run(TApplication& application) = 0;
     virtual void Terminate() = 0;  // makes a running loop return
     virtual void RestoreApplication() = 0;
+    // The name of the program as the system shows it: on the task bar and
+    // in the list of running programs.
+    virtual void SetApplicationTitle(const std::string& title) = 0;
 
     // Windows.  A form's window is top level; a control's window is a child
     // of its form's window.  Both are created hidden.

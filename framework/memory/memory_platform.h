@@ -105,6 +105,7 @@ public:
     int bitmapsAlive = 0;
     int keyStateQueries = 0;
     int restores = 0;
+    std::string applicationTitle;
     // Called at every show command, before it takes effect.
     std::function<void(THandle window, int command)> onShowWindow;
 
@@ -135,6 +136,7 @@ public:
     void Run(TApplication& application) override;
     void Terminate() override {}
     void RestoreApplication() override { ++restores; }
+    void SetApplicationTitle(const std::string& title) override { applicationTitle = title; }
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;

@@ -28,6 +28,7 @@ namespace fw::win32 {
 
 namespace {
 
+constexpr wchar_t kApplicationClass[] = L"FwApplication";
 constexpr wchar_t kFormClass[] = L"FwForm";
 constexpr wchar_t kLabelClass[] = L"FwLabel";
 constexpr int kFirstControlId = 100;
@@ -87,6 +88,13 @@ void Guarded(F&& handler) {
 struct Win32State {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool comInitialized = false;
+    // The application's own window: never seen (it has no size), it owns
+    // every form and stands for the program on the task bar and in the list
+    // of running programs under the application's title, while each form
+    // keeps its own caption.  It is shown when the main form first is.
+    HWND applicationWindow = nullptr;
+    // The main form was hidden because the program was minimised.
+    bool mainFormMinimised = false;
     std::string exeName;
     std::map<HWND, TForm*> forms;
     // Where each form's window stands, kept up to date from the window's
@@ -136,6 +144,9 @@ struct Win32State {
         auto found = controls.find(hwnd);
         return found == controls.end() ? nullptr : found->second;
     }
+    HWND MainFormWindow() const {
+        return Application && Application->MainForm() ? Hwnd(Application->MainForm()->Handle()) : nullptr;
+    }
 
     // A green check mark, the OK button's glyph, drawn once.
     HICON CheckGlyph();
@@ -162,6 +173,12 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         State().formRects.erase(hwnd);
     }
     if (msg == WM_WINDOWPOSCHANGED) GetWindowRect(hwnd, &State().formRects[hwnd]);
+    // The program's task bar button comes with its main form, just before it.
+    if (msg == WM_WINDOWPOSCHANGING && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        HWND application = State().applicationWindow;
+        if (application && hwnd == State().MainFormWindow() && !IsWindowVisible(application))
+            ::ShowWindow(application, SW_SHOWNOACTIVATE);
+    }
     TMessage message{msg, wParam, lParam, 0};
     bool erase = msg == WM_ERASEBKGND;
     if (erase) self->BindPaintDC(Handle(hwnd), static_cast<THandle>(wParam));
@@ -244,6 +261,35 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The application's window passes what the user asks of the program's task
+// bar button on to the main form: the focus when it is activated, and a
+// request to close.
+LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND main = State().MainFormWindow();
+    switch (msg) {
+    case WM_SETFOCUS:
+        if (main && IsWindowVisible(main)) {
+            // A message box the main form waits for takes it instead.
+            HWND target = GetLastActivePopup(main);
+            SetActiveWindow(target && IsWindowEnabled(target) ? target : main);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (main) SendMessageW(main, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+        // Restored from the task bar: the main form comes back.
+        if (State().mainFormMinimised && !IsIconic(hwnd)) {
+            State().mainFormMinimised = false;
+            if (main) ::ShowWindow(main, SW_SHOW);
+        }
+        break;
+    default: break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 }  // namespace
 
 HICON Win32State::CheckGlyph() {
@@ -318,6 +364,17 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
     label.hCursor = form.hCursor;
     label.lpszClassName = kLabelClass;
     RegisterClassExW(&label);
+
+    WNDCLASSEXW application{};
+    application.cbSize = sizeof application;
+    application.lpfnWndProc = ApplicationProc;
+    application.hInstance = state_->instance;
+    application.hIcon = form.hIcon;  // the task bar button's icon
+    application.lpszClassName = kApplicationClass;
+    RegisterClassExW(&application);
+    state_->applicationWindow =
+        CreateWindowExW(0, kApplicationClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+                        nullptr, nullptr, state_->instance, nullptr);
 }
 
 Win32Platform::~Win32Platform() {
@@ -328,6 +385,7 @@ Win32Platform::~Win32Platform() {
     }
     for (auto& [key, font] : state_->fonts) DeleteObject(font);
     if (state_->checkGlyph) DestroyIcon(state_->checkGlyph);
+    if (state_->applicationWindow) ::DestroyWindow(state_->applicationWindow);
     if (state_->comInitialized) CoUninitialize();
     InstallPlatform(previous_);
     delete state_;
@@ -408,10 +466,13 @@ void Win32Platform::Terminate() {
 }
 
 void Win32Platform::RestoreApplication() {
-    if (Application && Application->MainForm()) {
-        HWND main = Hwnd(Application->MainForm()->Handle());
-        if (IsIconic(main)) ::ShowWindow(main, SW_RESTORE);
-    }
+    if (state_->applicationWindow && IsIconic(state_->applicationWindow))
+        ::ShowWindow(state_->applicationWindow, SW_RESTORE);
+    if (HWND main = state_->MainFormWindow(); main && IsIconic(main)) ::ShowWindow(main, SW_RESTORE);
+}
+
+void Win32Platform::SetApplicationTitle(const std::string& title) {
+    if (state_->applicationWindow) SetWindowTextW(state_->applicationWindow, Widen(title).c_str());
 }
 
 // --- Windows ---------------------------------------------------------------------------
@@ -432,8 +493,9 @@ THandle Win32Platform::CreateFormWindow(TForm& form) {
     int x = design.Position == poDefault ? CW_USEDEFAULT : design.Left;
     int y = design.Position == poDefault ? CW_USEDEFAULT : design.Top;
     std::wstring caption = Widen(design.Caption);
+    // Owned by the application's window, a form has no task bar button of its own.
     HWND hwnd = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, x, y, rect.right - rect.left,
-                                rect.bottom - rect.top, nullptr, nullptr, state_->instance, &form);
+                                rect.bottom - rect.top, state_->applicationWindow, nullptr, state_->instance, &form);
     if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
     GetWindowRect(hwnd, &state_->formRects[hwnd]);
     return Handle(hwnd);
@@ -620,6 +682,17 @@ std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
     case WM_CLOSE:
         form.Close();
         return 0;
+    case WM_SYSCOMMAND:
+        // Minimising the main form minimises the program: its task bar
+        // button stays and the form is hidden until the program is restored.
+        if ((message.WParam & 0xFFF0) == SC_MINIMIZE && hwnd == state_->MainFormWindow() &&
+            state_->applicationWindow && ::IsWindowVisible(state_->applicationWindow)) {
+            ::ShowWindow(state_->applicationWindow, SW_MINIMIZE);
+            ::ShowWindow(hwnd, SW_HIDE);
+            state_->mainFormMinimised = true;
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message.Msg, message.WParam, message.LParam);
     case WM_DROPFILES: {
         auto drop = reinterpret_cast<HDROP>(message.WParam);
         std::vector<std::string> files;

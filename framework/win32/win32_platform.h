@@ -22,6 +22,7 @@ public:
     void Run(TApplication& application) override;
     void Terminate() override;
     void RestoreApplication() override;
+    void SetApplicationTitle(const std::string& title) override;
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;

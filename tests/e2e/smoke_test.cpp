@@ -10,6 +10,16 @@ namespace {
 // several seconds.
 constexpr DWORD kTimeoutMs = 30000;
 
+// The one task bar button of a process: its window, with this text.
+testing::AssertionResult OneTaskbarButton(DWORD processId, const std::wstring& text, HWND& button) {
+    const std::vector<HWND> buttons = e2e::TaskbarWindows(processId);
+    if (buttons.size() != 1) return testing::AssertionFailure() << buttons.size() << " task bar buttons";
+    button = buttons.front();
+    if (e2e::WindowText(button) != text)
+        return testing::AssertionFailure() << "the button says \"" << e2e::Utf8(e2e::WindowText(button)) << "\"";
+    return testing::AssertionSuccess();
+}
+
 // The program's path from the command line, or a failure naming what is missing.
 testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
     path = e2e::ProgramPath(name);
@@ -55,6 +65,12 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     EXPECT_NE(style & WS_POPUP, 0);
     EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_NE(e2e::ExStyle(window) & WS_EX_TOPMOST, 0);
+
+    // Shown by its first poll, with one task bar button named after the program.
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::IsVisible(window); }, kTimeoutMs));
+    HWND button = nullptr;
+    EXPECT_TRUE(OneTaskbarButton(vistel.Id(), L"Vistel", button));
+    EXPECT_EQ(GetWindow(window, GW_OWNER), button);
 
     ASSERT_TRUE(e2e::PostClose(window));
     DWORD exitCode = 0xFFFFFFFF;
@@ -116,6 +132,20 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     EXPECT_NE(e2e::Style(window) & WS_CAPTION, 0);
     // A fixed border: the user cannot resize the window.
     EXPECT_EQ(e2e::Style(window) & WS_THICKFRAME, 0);
+    // The task bar and the task switcher name the program by the
+    // application's title; the window keeps its caption.
+    HWND button = nullptr;
+    ASSERT_TRUE(OneTaskbarButton(tovakin.Id(), L"Zelbin", button));
+    EXPECT_EQ(GetWindow(window, GW_OWNER), button);
+    EXPECT_EQ(e2e::WindowText(window), caption);
+    // Minimised, the program keeps its button and the window goes; restored
+    // from the button, the window is back.
+    ASSERT_TRUE(PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return IsIconic(button) && !e2e::IsVisible(window); }, kTimeoutMs))
+        << "button minimised " << IsIconic(button) << ", window shown " << e2e::IsVisible(window);
+    EXPECT_TRUE(e2e::IsVisible(button));
+    ASSERT_TRUE(PostMessageW(button, WM_SYSCOMMAND, SC_RESTORE, 0));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsIconic(button) && e2e::IsVisible(window); }, kTimeoutMs));
 
     ASSERT_TRUE(e2e::PostClose(window));
     DWORD exitCode = 0xFFFFFFFF;

@@ -205,6 +205,27 @@ TEST_F(Win32PlatformTest, TheBackgroundIsPaintedFromTheBitmapAndLabelsDrawOnlyTe
     ReleaseDC(nullptr, screen);
 }
 
+TEST_F(Win32PlatformTest, FormsBelongToTheApplicationsWindowWhichCarriesTheTitle) {
+    application.SetTitle("表示");
+    TProbeForm* form = nullptr;
+    application.CreateForm(form);
+    HWND hwnd = Hwnd(form->Handle());
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    ASSERT_NE(owner, nullptr);
+    wchar_t text[64] = {};
+    GetWindowTextW(owner, text, 64);
+    EXPECT_EQ(std::wstring(text), L"表示");
+    GetWindowTextW(hwnd, text, 64);
+    EXPECT_EQ(std::wstring(text), L"表示テスト");  // the form keeps its caption
+    RECT rect{};
+    GetWindowRect(owner, &rect);
+    EXPECT_TRUE(IsRectEmpty(&rect));  // never seen
+    EXPECT_FALSE(IsWindowVisible(owner));
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    EXPECT_TRUE(IsWindowVisible(owner));  // on the task bar with the main form
+    EXPECT_EQ(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+}
+
 TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
     TProbeForm* form = Create();
     application.Run();

@@ -14,7 +14,8 @@ namespace fw {
 class TForm;
 
 // A control on a form.  Every visible control is a child window of the
-// form's window whose window text is its caption.
+// form's window whose window text is its caption.  Its place, size and font
+// height are the layout's, scaled as the form scales them.
 class TControl : public TComponent {
 public:
     TControl(TForm& form, const TControlDesign& design);

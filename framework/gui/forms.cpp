@@ -12,10 +12,14 @@ TApplication* Application = nullptr;
 // --- TForm -------------------------------------------------------------------
 
 TForm::TForm(TComponent* owner, const TFormDesign& design)
-    : TComponent(owner), design_(design), caption_(design.Caption), color_(design.Color) {
+    : TComponent(owner),
+      design_(design),
+      pixelsPerInch_(CurrentPlatform().ScreenPixelsPerInch()),
+      caption_(design.Caption),
+      color_(design.Color) {
     SetName(design.Name);
     font_.SetName(design.Font.Name);
-    font_.SetHeight(design.Font.Height);
+    font_.SetHeight(Scale(design.Font.Height));
     font_.SetCharset(design.Font.Charset);
     font_.SetColor(design.Font.Color);
     font_.SetStyle(design.Font.Style);
@@ -58,6 +62,8 @@ void TForm::CreateComponent(const TControlDesign& design) {
     if (design.OnClick) control->OnClick = [this, f = design.OnClick](TObject* s) { f(*this, s); };
     controls_.push_back(control);
 }
+
+int TForm::Scale(int designed) const { return MulDiv(designed, pixelsPerInch_, 96); }
 
 void TForm::Dispatch(TMessage& message) { DefaultHandler(message); }
 

@@ -21,6 +21,11 @@ class TApplication;
 // creates the window (hidden) and every control of the layout, and binds the
 // layout's handlers; OnCreate runs once the whole object is constructed, when
 // the application creates the form (AfterConstruction).
+//
+// Layouts are designed at 96 pixels per inch.  On a screen with another
+// setting, every position and size of the layout and every font height is
+// scaled at creation by the screen's pixels per inch / 96 (MulDiv rounding),
+// except the form's own place on the screen, which stays as designed.
 class TForm : public TComponent {
 public:
     TForm(TComponent* owner, const TFormDesign& design);
@@ -34,6 +39,10 @@ public:
 
     THandle Handle() const { return handle_; }
     const TFormDesign& Design() const { return design_; }
+    // The screen's pixels per inch when the form was created, and a length of
+    // the layout in pixels at that setting.
+    int PixelsPerInch() const { return pixelsPerInch_; }
+    int Scale(int designed) const;
     const std::string& Caption() const { return caption_; }
     TColor Color() const { return color_; }
     TFont* Font() { return &font_; }
@@ -95,6 +104,7 @@ private:
     bool FocusActiveControl();
 
     const TFormDesign& design_;
+    int pixelsPerInch_;
     std::string caption_;
     TColor color_;
     TFont font_;

@@ -57,6 +57,7 @@ void TBitmap::Recreate() {
 
 int TScreen::Width() const { return CurrentPlatform().ScreenSize().cx; }
 int TScreen::Height() const { return CurrentPlatform().ScreenSize().cy; }
+int TScreen::PixelsPerInch() const { return CurrentPlatform().ScreenPixelsPerInch(); }
 
 namespace {
 TScreen screen;

@@ -98,6 +98,7 @@ class TScreen {
 public:
     int Width() const;
     int Height() const;
+    int PixelsPerInch() const;
 };
 extern TScreen* Screen;
 

@@ -79,6 +79,7 @@ public:
 
     // Drawing.
     virtual TSize ScreenSize() = 0;
+    virtual int ScreenPixelsPerInch() = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;
     virtual THandle CreateBitmap(int width, int height) = 0;

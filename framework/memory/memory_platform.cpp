@@ -86,9 +86,11 @@ THandle MemoryPlatform::CreateFormWindow(TForm& form) {
     int frame = design.BorderStyle == bsNone ? 0 : kFrame;
     int caption = design.BorderStyle == bsNone ? 0 : kCaption;
     TPoint at = design.Position == poDefault ? TPoint{100, 100} : TPoint{design.Left, design.Top};
-    window.rect = Bounds(at.x, at.y, design.ClientWidth + 2 * frame, design.ClientHeight + 2 * frame + caption);
-    window.client = Bounds(frame, frame + caption, design.ClientWidth, design.ClientHeight);
-    window.surface = TPixels(design.ClientWidth, design.ClientHeight, 0xDEADBE);
+    const int width = form.Scale(design.ClientWidth);
+    const int height = form.Scale(design.ClientHeight);
+    window.rect = Bounds(at.x, at.y, width + 2 * frame, height + 2 * frame + caption);
+    window.client = Bounds(frame, frame + caption, width, height);
+    window.surface = TPixels(width, height, 0xDEADBE);
     return handle;
 }
 

@@ -85,6 +85,7 @@ public:
     bool cursorAvailable = true;
     bool leftButton = false;
     TPixels screen{1280, 1024, clBlack};
+    int pixelsPerInch = 96;
     std::deque<int> messageBoxAnswers;                         // default IDOK
     std::deque<std::optional<std::string>> openDialogAnswers;  // nullopt: cancel
     std::deque<std::optional<std::string>> folderAnswers;      // nullopt: cancel; "": no path
@@ -162,6 +163,7 @@ public:
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
     TSize ScreenSize() override { return {screen.width, screen.height}; }
+    int ScreenPixelsPerInch() override { return pixelsPerInch; }
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;

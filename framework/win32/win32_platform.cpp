@@ -148,7 +148,8 @@ struct Win32State {
         return Application && Application->MainForm() ? Hwnd(Application->MainForm()->Handle()) : nullptr;
     }
 
-    // A green check mark, the OK button's glyph, drawn once.
+    // A green check mark, the OK button's glyph, drawn once at the size the
+    // screen's pixels per inch call for.
     HICON CheckGlyph();
 };
 
@@ -294,7 +295,10 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 
 HICON Win32State::CheckGlyph() {
     if (checkGlyph) return checkGlyph;
-    constexpr int size = 16;
+    HDC screenDC = GetDC(nullptr);
+    const int size = fw::MulDiv(16, GetDeviceCaps(screenDC, LOGPIXELSY), 96);
+    ReleaseDC(nullptr, screenDC);
+    const double unit = size / 16.0;  // the glyph is designed on 16 x 16
     BITMAPV5HEADER header{};
     header.bV5Size = sizeof header;
     header.bV5Width = size;
@@ -322,9 +326,9 @@ HICON Win32State::CheckGlyph() {
     };
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            double d = std::min(distance(x + 0.5, y + 0.5, 2.5, 8.5, 6, 12),
-                                distance(x + 0.5, y + 0.5, 6, 12, 13.5, 3.5));
-            double coverage = std::clamp(2.0 - d, 0.0, 1.0);
+            const double px = (x + 0.5) / unit, py = (y + 0.5) / unit;
+            double d = std::min(distance(px, py, 2.5, 8.5, 6, 12), distance(px, py, 6, 12, 13.5, 3.5)) * unit;
+            double coverage = std::clamp(2.0 * unit - d, 0.0, 1.0);
             auto alpha = static_cast<std::uint32_t>(coverage * 255);
             // Premultiplied green 0x00A000.
             pixels[y * size + x] = (alpha << 24) | ((0xA0 * alpha / 255) << 8);
@@ -488,7 +492,7 @@ THandle Win32Platform::CreateFormWindow(TForm& form) {
     DWORD exStyle = 0;
     if (design.FormStyle == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
     if (design.AcceptFiles) exStyle |= WS_EX_ACCEPTFILES;
-    RECT rect{0, 0, design.ClientWidth, design.ClientHeight};
+    RECT rect{0, 0, form.Scale(design.ClientWidth), form.Scale(design.ClientHeight)};
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     int x = design.Position == poDefault ? CW_USEDEFAULT : design.Left;
     int y = design.Position == poDefault ? CW_USEDEFAULT : design.Top;
@@ -734,6 +738,14 @@ short Win32Platform::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key);
 
 TSize Win32Platform::ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
+// The system's setting, which a program that declares itself aware of it
+// (as ours do in their manifests) sees unchanged.
+int Win32Platform::ScreenPixelsPerInch() {
+    HDC dc = GetDC(nullptr);
+    int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return pixelsPerInch > 0 ? pixelsPerInch : 96;
+}
 THandle Win32Platform::GetScreenDC() { return reinterpret_cast<THandle>(GetDC(nullptr)); }
 
 void Win32Platform::ReleaseScreenDC(THandle dc) { ReleaseDC(nullptr, reinterpret_cast<HDC>(dc)); }

@@ -1,6 +1,12 @@
 // Smoke tests of the two programs: each starts under Wine, shows its window
-// with the designed geometry, and ends with exit code 0 when asked to close.
+// with the designed geometry scaled to the screen's pixels per inch, has one
+// task bar button named after the program, and ends with exit code 0 when
+// asked to close.  The same tests run in a Wine prefix set to 144 pixels per
+// inch (tests/e2e/CMakeLists.txt), where SORBEL_EXPECTED_DPI says so.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "driver.h"
 
@@ -9,6 +15,41 @@ namespace {
 // Guards against a hang only; a first Wine start in a fresh prefix can take
 // several seconds.
 constexpr DWORD kTimeoutMs = 30000;
+
+// What the programs' layouts come to at a setting of the screen: Vistel's
+// client area and the place of its mode label, Tovakin's client area and
+// the place of its source field.
+struct Scale {
+    int dpi;
+    SIZE vistel;
+    POINT mode;
+    SIZE tovakin;
+    POINT source;
+};
+constexpr Scale kScales[] = {
+    {96, {198, 90}, {120, 72}, {442, 100}, {120, 8}},
+    {144, {297, 135}, {180, 108}, {663, 150}, {180, 12}},
+};
+
+// The setting this run is meant for.
+int ExpectedDpi() {
+    const char* value = std::getenv("SORBEL_EXPECTED_DPI");
+    return value && *value ? std::atoi(value) : 96;
+}
+
+const Scale* ExpectedScale() {
+    for (const Scale& scale : kScales)
+        if (scale.dpi == ExpectedDpi()) return &scale;
+    return nullptr;
+}
+
+TEST(Screen, HasThePixelsPerInchThisRunIsFor) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(dpi, ExpectedDpi());
+    EXPECT_NE(ExpectedScale(), nullptr) << "no expectations for " << ExpectedDpi() << " pixels per inch";
+}
 
 // The one task bar button of a process: its window, with this text.
 testing::AssertionResult OneTaskbarButton(DWORD processId, const std::wstring& text, HWND& button) {
@@ -31,6 +72,8 @@ testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring
 }
 
 TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
+    const Scale* scale = ExpectedScale();
+    ASSERT_NE(scale, nullptr);
     std::wstring exe;
     ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
     // Vistel reads Sorbel.ini from its own folder: run a copy in a fresh
@@ -53,14 +96,14 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     ASSERT_NE(window, nullptr) << "no window with text \"Vistel\"";
 
     const SIZE client = e2e::ClientSize(window);
-    EXPECT_EQ(client.cx, 198);
-    EXPECT_EQ(client.cy, 90);
+    EXPECT_EQ(client.cx, scale->vistel.cx);
+    EXPECT_EQ(client.cy, scale->vistel.cy);
     const RECT frame = e2e::WindowRect(window);
     EXPECT_EQ(frame.left, 757);
     EXPECT_EQ(frame.top, 136);
     // No caption and no frame: the window is exactly its client area.
-    EXPECT_EQ(frame.right - frame.left, 198);
-    EXPECT_EQ(frame.bottom - frame.top, 90);
+    EXPECT_EQ(frame.right - frame.left, scale->vistel.cx);
+    EXPECT_EQ(frame.bottom - frame.top, scale->vistel.cy);
     const LONG_PTR style = e2e::Style(window);
     EXPECT_NE(style & WS_POPUP, 0);
     EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), 0);
@@ -71,6 +114,17 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     HWND button = nullptr;
     EXPECT_TRUE(OneTaskbarButton(vistel.Id(), L"Vistel", button));
     EXPECT_EQ(GetWindow(window, GW_OWNER), button);
+
+    // A press on the mode label, at its scaled place, steps the mode: the
+    // cursor and the label meet in screen pixels.
+    HWND mode = e2e::FindChild(window, L"連続再生");
+    ASSERT_NE(mode, nullptr);
+    RECT place = e2e::WindowRect(mode);
+    EXPECT_EQ(place.left - frame.left, scale->mode.x);
+    EXPECT_EQ(place.top - frame.top, scale->mode.y);
+    ASSERT_TRUE(e2e::Click((place.left + place.right) / 2, (place.top + place.bottom) / 2));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return GetPrivateProfileIntW(L"VISTEL", L"How", -1, ini.c_str()) == 1; },
+                               kTimeoutMs));
 
     ASSERT_TRUE(e2e::PostClose(window));
     DWORD exitCode = 0xFFFFFFFF;
@@ -111,6 +165,8 @@ TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
 }
 
 TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
+    const Scale* scale = ExpectedScale();
+    ASSERT_NE(scale, nullptr);
     std::wstring exe;
     ASSERT_TRUE(ProgramAvailable(L"Tovakin", exe));
     e2e::TempDir dir;
@@ -127,11 +183,16 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     ASSERT_NE(window, nullptr) << "no visible window with the converter's caption";
 
     const SIZE client = e2e::ClientSize(window);
-    EXPECT_EQ(client.cx, 442);
-    EXPECT_EQ(client.cy, 100);
+    EXPECT_EQ(client.cx, scale->tovakin.cx);
+    EXPECT_EQ(client.cy, scale->tovakin.cy);
     EXPECT_NE(e2e::Style(window) & WS_CAPTION, 0);
     // A fixed border: the user cannot resize the window.
     EXPECT_EQ(e2e::Style(window) & WS_THICKFRAME, 0);
+    bool sourceField = false;
+    for (const e2e::ChildWindow& child : e2e::Children(window))
+        sourceField |= child.className == L"Edit" && child.rect.left == scale->source.x && child.rect.top == scale->source.y;
+    EXPECT_TRUE(sourceField) << "no edit box at the source field's place";
+
     // The task bar and the task switcher name the program by the
     // application's title; the window keeps its caption.
     HWND button = nullptr;

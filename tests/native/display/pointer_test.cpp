@@ -73,6 +73,32 @@ TEST_F(PointerTest, HitRectanglesIncludeEveryEdge) {
     }
 }
 
+TEST_F(PointerTest, HitRectanglesFollowTheScaledLabelsInScreenPixels) {
+    platform.pixelsPerInch = 144;
+    StartShown();
+    enum Action { None, Mode, Colour, Drag };
+    struct Case {
+        int dx, dy;
+        Action action;
+    } cases[] = {
+        // LaHow at 180,108 sized 110 by 26; LaColor at 120,108; the window 297 by 135.
+        {180, 108, Mode}, {290, 134, Mode}, {291, 120, Drag}, {120, 108, Colour}, {119, 110, Drag},
+        {297, 135, Drag}, {298, 60, None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "at " << c.dx << "," << c.dy);
+        const std::string how = MainForm->LaHow->Caption();
+        const std::int32_t colour = ColorIndex;
+        Press(c.dx, c.dy);
+        Cycle();
+        EXPECT_EQ(MainForm->LaHow->Caption() != how, c.action == Mode);
+        EXPECT_EQ(ColorIndex != colour, c.action == Colour);
+        EXPECT_EQ(DragLatch, c.action == Drag);
+        Release();
+        Cycle();
+    }
+}
+
 TEST_F(PointerTest, ShortClickOnTheModeLabelStepsOnceAndWritesHow) {
     ASSERT_EQ(MainForm->LaHow->Caption(), kContinuous);
     Press(193, 89);  // the far corner still counts

@@ -99,6 +99,29 @@ TEST_F(VistelTest, WindowStartsHiddenAsDesigned) {
     }
 }
 
+TEST_F(VistelTest, LayoutIsScaledToTheScreensPixelsPerInchInPlace) {
+    platform.pixelsPerInch = 144;
+    Start();
+    EXPECT_EQ(Position(), (fw::TPoint{757, 136}));
+    EXPECT_EQ(MainForm->ClientRect(), fw::Rect(0, 0, 297, 135));
+    struct Case {
+        fw::TLabel* label;
+        fw::TRect bounds;  // width 0: follows the text
+        int fontHeight;
+    } cases[] = {
+        {MainForm->LaStatusBar, fw::Bounds(0, 24, 0, 20), 20},  // 13 by 1.5 is 19.5: halves round up
+        {MainForm->LaTotal, fw::Bounds(168, 48, 0, 56), 56},
+        {MainForm->LaHow, fw::Bounds(180, 108, 110, 26), 23},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label->Name());
+        const int width = c.bounds.Width() ? c.bounds.Width() : c.label->Width();
+        EXPECT_EQ(fw::Bounds(c.label->Left(), c.label->Top(), c.label->Width(), c.label->Height()),
+                  fw::Bounds(c.bounds.Left, c.bounds.Top, width, c.bounds.Height()));
+        EXPECT_EQ(c.label->Font()->Height(), -c.fontHeight);
+    }
+}
+
 TEST_F(VistelTest, TheEndOfTheSessionSavesTheSchemeAndEndsTheProgram) {
     StartWith(Section({"Visible=1", "ColorNum=4"}));
     Cycle();

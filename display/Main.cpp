@@ -198,14 +198,16 @@ void TMainForm::NextColorScheme() {
 
 void TMainForm::CaptureScreen(bool DragStart) {
     if (DragStart) ShowWindow(Handle(), SW_HIDE);
+    // All displays, whatever their places around the primary one.
+    const TRect desktop = Screen->DesktopRect();
     ScreenBitmap.reset();  // one snapshot at a time
     ScreenBitmap = std::make_unique<TBitmap>();
-    ScreenBitmap->SetWidth(Screen->Width());
-    ScreenBitmap->SetHeight(Screen->Height());
+    ScreenBitmap->SetWidth(desktop.Width());
+    ScreenBitmap->SetHeight(desktop.Height());
+    ScreenOrigin = {desktop.Left, desktop.Top};
     {
         TScreenCanvas screen;
-        TRect whole = Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height());
-        ScreenBitmap->Canvas()->CopyRect(whole, screen, whole);
+        ScreenBitmap->Canvas()->CopyRect(Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height()), screen, desktop);
     }
     if (DragStart) ShowWindow(Handle(), SW_SHOWDEFAULT);
 }
@@ -225,11 +227,13 @@ void TMainForm::Dispatch(TMessage& Message) {
 }
 
 // The part of the snapshot that lies under the window, so that only the
-// text seems to float on the desktop.
+// text seems to float on the desktop.  The snapshot starts at the desktop's
+// top-left corner, which a display left of or above the primary one puts at
+// negative screen coordinates.
 void TMainForm::EraseBackground() {
     TRect client = ClientRect();
     TPoint origin = ClientOrigin();
-    TRect source = Bounds(origin.x, origin.y, client.Width(), client.Height());
+    TRect source = Bounds(origin.x - ScreenOrigin.x, origin.y - ScreenOrigin.y, client.Width(), client.Height());
     if (ScreenBitmap) {
         Canvas()->CopyRect(client, *ScreenBitmap->Canvas(), source);
     } else {

@@ -77,8 +77,11 @@ public:
     virtual bool GetCursorPos(TPoint& position) = 0;
     virtual short GetAsyncKeyState(int key) = 0;
 
-    // Drawing.
-    virtual TSize ScreenSize() = 0;
+    // Drawing.  Screen coordinates are physical pixels; the primary
+    // display's top-left corner is (0, 0), other displays may lie at
+    // negative coordinates.
+    virtual TSize ScreenSize() = 0;     // the primary display
+    virtual TRect VirtualScreen() = 0;  // the bounding rectangle of all displays
     virtual int ScreenPixelsPerInch() = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;

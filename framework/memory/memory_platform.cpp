@@ -255,6 +255,12 @@ namespace {
 constexpr THandle kScreenDC = 0x5C4EE2;
 }
 
+TSize MemoryPlatform::ScreenSize() {
+    if (primarySize.cx > 0 && primarySize.cy > 0) return primarySize;
+    return {screen.width, screen.height};
+}
+
+TRect MemoryPlatform::VirtualScreen() { return Bounds(screenOrigin.x, screenOrigin.y, screen.width, screen.height); }
 THandle MemoryPlatform::GetScreenDC() {
     ++screenDCsOutstanding;
     return kScreenDC;
@@ -298,11 +304,16 @@ void MemoryPlatform::CopyRect(const TSurface& dest, const TRect& destRect, const
     TPixels* to = Pixels(dest);
     const TPixels* from = Pixels(source);
     if (!to || !from) return;
+    // The screen's device context works in screen coordinates.
+    const bool screenSource = source.kind == TSurface::Screen;
+    const TPoint origin = screenSource ? screenOrigin : TPoint{};
     for (int y = 0; y < destRect.Height() && y < sourceRect.Height(); ++y)
         for (int x = 0; x < destRect.Width() && x < sourceRect.Width(); ++x) {
             int sx = sourceRect.Left + x, sy = sourceRect.Top + y;
             int dx = destRect.Left + x, dy = destRect.Top + y;
-            if (from->Contains(sx, sy) && to->Contains(dx, dy)) to->At(dx, dy) = from->At(sx, sy);
+            if (!from->Contains(sx - origin.x, sy - origin.y) || !to->Contains(dx, dy)) continue;
+            TColor pixel = from->At(sx - origin.x, sy - origin.y);
+            to->At(dx, dy) = pixel;
         }
 }
 

@@ -84,7 +84,12 @@ public:
     TPoint cursor;
     bool cursorAvailable = true;
     bool leftButton = false;
+    // The picture of all displays together, whose top-left pixel lies at
+    // screenOrigin in screen coordinates; the primary display is the part
+    // from (0, 0) of primarySize (none given: the whole picture).
     TPixels screen{1280, 1024, clBlack};
+    TPoint screenOrigin;
+    TSize primarySize;
     int pixelsPerInch = 96;
     std::deque<int> messageBoxAnswers;                         // default IDOK
     std::deque<std::optional<std::string>> openDialogAnswers;  // nullopt: cancel
@@ -162,7 +167,8 @@ public:
     void StopTimer(TTimer& timer) override;
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
-    TSize ScreenSize() override { return {screen.width, screen.height}; }
+    TSize ScreenSize() override;
+    TRect VirtualScreen() override;
     int ScreenPixelsPerInch() override { return pixelsPerInch; }
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;

@@ -738,6 +738,16 @@ short Win32Platform::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key);
 
 TSize Win32Platform::ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
+TRect Win32Platform::VirtualScreen() {
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) {
+        TSize primary = ScreenSize();
+        return Bounds(0, 0, primary.cx, primary.cy);
+    }
+    return Bounds(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), width, height);
+}
+
 // The system's setting, which a program that declares itself aware of it
 // (as ours do in their manifests) sees unchanged.
 int Win32Platform::ScreenPixelsPerInch() {

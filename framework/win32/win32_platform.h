@@ -48,6 +48,7 @@ public:
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
     TSize ScreenSize() override;
+    TRect VirtualScreen() override;
     int ScreenPixelsPerInch() override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;

@@ -110,6 +110,30 @@ TEST_F(BackgroundTest, WhereTheWindowLiesOffTheSnapshotItPaintsBlack) {
     }
 }
 
+TEST_F(BackgroundTest, SnapshotCoversEveryDisplayAtItsScreenCoordinates) {
+    // A 1920 x 1080 display left of the 1280 x 1024 primary one: the
+    // desktop runs from (-1920, 0) to (1280, 1080).
+    const fw::TPixels desktop = Picture(3200, 1080, kSecond);
+    platform.screen = desktop;
+    platform.screenOrigin = {-1920, 0};
+    platform.primarySize = {1280, 1024};
+    Restart();
+    Cycle();
+    platform.ProcessPaints();
+    // Picture coordinates are screen coordinates moved by 1920.
+    ExpectClientShows(desktop, {757 + 1920, 136});
+    MainForm->SetLeft(-1500);
+    MainForm->SetTop(900);
+    platform.ProcessPaints();
+    ExpectClientShows(desktop, {-1500 + 1920, 900});
+    // A drag on the left display takes the new snapshot of all displays.
+    const fw::TPixels changed = Picture(3200, 1080, kFirst);
+    platform.screen = changed;
+    Drag(-20, 10);
+    ExpectClientShows(changed, {-1520 + 1920, 910});
+    EXPECT_EQ(platform.bitmapsAlive, 1);
+}
+
 TEST_F(BackgroundTest, ManyDragsKeepOneSnapshotAndReleaseTheScreen) {
     for (int i = 0; i < 12; ++i) Drag(3, 2);
     EXPECT_EQ(Position(), (fw::TPoint{757 + 36, 136 + 24}));

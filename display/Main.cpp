@@ -197,7 +197,12 @@ void TMainForm::NextColorScheme() {
 }
 
 void TMainForm::CaptureScreen(bool DragStart) {
-    if (DragStart) ShowWindow(Handle(), SW_HIDE);
+    if (DragStart) {
+        ShowWindow(Handle(), SW_HIDE);
+        // A compositor may still show the window in its next frame: let it
+        // present one without the window before the copy.
+        if (DwmIsCompositionEnabled()) DwmFlush();
+    }
     // All displays, whatever their places around the primary one.
     const TRect desktop = Screen->DesktopRect();
     ScreenBitmap.reset();  // one snapshot at a time

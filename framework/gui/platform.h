@@ -83,6 +83,10 @@ public:
     virtual TSize ScreenSize() = 0;     // the primary display
     virtual TRect VirtualScreen() = 0;  // the bounding rectangle of all displays
     virtual int ScreenPixelsPerInch() = 0;
+    // The desktop compositor: whether it runs, and waiting until it has
+    // presented a frame with every change made so far.
+    virtual bool CompositionEnabled() = 0;
+    virtual void FlushComposition() = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;
     virtual THandle CreateBitmap(int width, int height) = 0;

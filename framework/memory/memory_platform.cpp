@@ -109,6 +109,7 @@ THandle MemoryPlatform::CreateControlWindow(TControl& control) {
 void MemoryPlatform::DestroyWindow(THandle window) {
     if (activeWindow == window) activeWindow = 0;
     if (focused == window || (focused && windows_.count(focused) && WindowOf(focused).parent == window)) focused = 0;
+    std::erase_if(staleFrames_, [&](const StaleFrame& frame) { return frame.window == window; });
     windows_.erase(window);
 }
 
@@ -153,15 +154,21 @@ void MemoryPlatform::ShowWindow(THandle handle, int command) {
     Window& window = WindowOf(handle);
     window.showCommands.push_back(command);
     const bool show = command != SW_HIDE;
+    const bool wasVisible = window.visible;
     if (show && !window.visible) window.invalid = true;
     window.visible = show;
     if (!window.form) return;
     if (show) {
+        std::erase_if(staleFrames_, [&](const StaleFrame& frame) { return frame.window == handle; });
         // Every show command but these activates the window.
         constexpr int kShowMinNoActive = 7, kShowNa = 8;
         if (command != SW_SHOWNOACTIVATE && command != kShowMinNoActive && command != kShowNa) Activate(handle);
         return;
     }
+    if (wasVisible && compositionEnabled)
+        staleFrames_.push_back({handle, Bounds(ClientOrigin(handle).x, ClientOrigin(handle).y, window.surface.width,
+                                               window.surface.height),
+                                window.surface});
     Deactivate(handle);
 }
 
@@ -261,6 +268,13 @@ TSize MemoryPlatform::ScreenSize() {
 }
 
 TRect MemoryPlatform::VirtualScreen() { return Bounds(screenOrigin.x, screenOrigin.y, screen.width, screen.height); }
+
+void MemoryPlatform::FlushComposition() {
+    if (!compositionEnabled) return;
+    ++compositionFlushes;
+    staleFrames_.clear();
+}
+
 THandle MemoryPlatform::GetScreenDC() {
     ++screenDCsOutstanding;
     return kScreenDC;
@@ -313,6 +327,10 @@ void MemoryPlatform::CopyRect(const TSurface& dest, const TRect& destRect, const
             int dx = destRect.Left + x, dy = destRect.Top + y;
             if (!from->Contains(sx - origin.x, sy - origin.y) || !to->Contains(dx, dy)) continue;
             TColor pixel = from->At(sx - origin.x, sy - origin.y);
+            if (screenSource)
+                for (const StaleFrame& frame : staleFrames_)
+                    if (sx >= frame.rect.Left && sx < frame.rect.Right && sy >= frame.rect.Top && sy < frame.rect.Bottom)
+                        pixel = frame.pixels.At(sx - frame.rect.Left, sy - frame.rect.Top);
             to->At(dx, dy) = pixel;
         }
 }

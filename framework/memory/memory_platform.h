@@ -91,6 +91,9 @@ public:
     TPoint screenOrigin;
     TSize primarySize;
     int pixelsPerInch = 96;
+    // With a compositor, a window just hidden stays in the picture of the
+    // screen (as its client area last looked) until a frame is presented.
+    bool compositionEnabled = false;
     std::deque<int> messageBoxAnswers;                         // default IDOK
     std::deque<std::optional<std::string>> openDialogAnswers;  // nullopt: cancel
     std::deque<std::optional<std::string>> folderAnswers;      // nullopt: cancel; "": no path
@@ -111,6 +114,7 @@ public:
     int bitmapsAlive = 0;
     int keyStateQueries = 0;
     int restores = 0;
+    int compositionFlushes = 0;
     std::string applicationTitle;
     // Called at every show command, before it takes effect.
     std::function<void(THandle window, int command)> onShowWindow;
@@ -170,6 +174,8 @@ public:
     TSize ScreenSize() override;
     TRect VirtualScreen() override;
     int ScreenPixelsPerInch() override { return pixelsPerInch; }
+    bool CompositionEnabled() override { return compositionEnabled; }
+    void FlushComposition() override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;
@@ -189,6 +195,14 @@ private:
     TPixels* Pixels(const TSurface& surface);
     void Paint(THandle window);
     void SendActivate(THandle form, unsigned state);
+
+    // Screen areas still showing a hidden window, until the next frame.
+    struct StaleFrame {
+        THandle window;
+        TRect rect;
+        TPixels pixels;
+    };
+    std::vector<StaleFrame> staleFrames_;
 
     THandle nextHandle_ = 0x100;
     long long now_ = 0;

@@ -95,6 +95,11 @@ struct Win32State {
     HWND applicationWindow = nullptr;
     // The main form was hidden because the program was minimised.
     bool mainFormMinimised = false;
+    // The desktop compositor's functions, from the system's dwmapi.dll,
+    // which Windows versions before Vista lack.
+    HMODULE dwmapi = nullptr;
+    HRESULT(WINAPI* dwmIsCompositionEnabled)(BOOL*) = nullptr;
+    HRESULT(WINAPI* dwmFlush)() = nullptr;
     std::string exeName;
     std::map<HWND, TForm*> forms;
     // Where each form's window stands, kept up to date from the window's
@@ -379,6 +384,20 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
     state_->applicationWindow =
         CreateWindowExW(0, kApplicationClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
                         nullptr, nullptr, state_->instance, nullptr);
+
+    // By its full path, so that no other folder can offer a dwmapi.dll.
+    std::wstring system(MAX_PATH, L'\0');
+    UINT length = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    if (length > 0 && length < system.size()) {
+        system.resize(length);
+        state_->dwmapi = LoadLibraryW((system + L"\\dwmapi.dll").c_str());
+    }
+    if (state_->dwmapi) {
+        state_->dwmIsCompositionEnabled = reinterpret_cast<HRESULT(WINAPI*)(BOOL*)>(
+            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmIsCompositionEnabled")));
+        state_->dwmFlush = reinterpret_cast<HRESULT(WINAPI*)()>(
+            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmFlush")));
+    }
 }
 
 Win32Platform::~Win32Platform() {
@@ -390,6 +409,7 @@ Win32Platform::~Win32Platform() {
     for (auto& [key, font] : state_->fonts) DeleteObject(font);
     if (state_->checkGlyph) DestroyIcon(state_->checkGlyph);
     if (state_->applicationWindow) ::DestroyWindow(state_->applicationWindow);
+    if (state_->dwmapi) FreeLibrary(state_->dwmapi);
     if (state_->comInitialized) CoUninitialize();
     InstallPlatform(previous_);
     delete state_;
@@ -756,6 +776,16 @@ int Win32Platform::ScreenPixelsPerInch() {
     ReleaseDC(nullptr, dc);
     return pixelsPerInch > 0 ? pixelsPerInch : 96;
 }
+
+bool Win32Platform::CompositionEnabled() {
+    BOOL enabled = FALSE;
+    return state_->dwmIsCompositionEnabled && SUCCEEDED(state_->dwmIsCompositionEnabled(&enabled)) && enabled;
+}
+
+void Win32Platform::FlushComposition() {
+    if (state_->dwmFlush) state_->dwmFlush();
+}
+
 THandle Win32Platform::GetScreenDC() { return reinterpret_cast<THandle>(GetDC(nullptr)); }
 
 void Win32Platform::ReleaseScreenDC(THandle dc) { ReleaseDC(nullptr, reinterpret_cast<HDC>(dc)); }

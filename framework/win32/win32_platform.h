@@ -50,6 +50,8 @@ public:
     TSize ScreenSize() override;
     TRect VirtualScreen() override;
     int ScreenPixelsPerInch() override;
+    bool CompositionEnabled() override;
+    void FlushComposition() override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;

@@ -134,6 +134,22 @@ TEST_F(BackgroundTest, SnapshotCoversEveryDisplayAtItsScreenCoordinates) {
     EXPECT_EQ(platform.bitmapsAlive, 1);
 }
 
+TEST_F(BackgroundTest, WithACompositorTheHiddenWindowIsNotInTheDragSnapshot) {
+    // The window shows the first picture; then the screen beneath it changes.
+    platform.compositionEnabled = true;
+    const fw::TPixels second = Picture(1280, 1024, kSecond);
+    platform.screen = second;
+    Drag(10, 5);
+    // The snapshot was taken after the compositor dropped the hidden window.
+    ExpectClientShows(second, {767, 141});
+    EXPECT_EQ(platform.compositionFlushes, 1);
+
+    platform.compositionEnabled = false;
+    Drag(10, 5);
+    EXPECT_EQ(platform.compositionFlushes, 1);  // no compositor, nothing to wait for
+    ExpectClientShows(second, {777, 146});
+}
+
 TEST_F(BackgroundTest, ManyDragsKeepOneSnapshotAndReleaseTheScreen) {
     for (int i = 0; i < 12; ++i) Drag(3, 2);
     EXPECT_EQ(Position(), (fw::TPoint{757 + 36, 136 + 24}));

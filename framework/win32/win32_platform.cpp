@@ -201,11 +201,56 @@ RECT ChildRect(HWND hwnd) {
     return rect;
 }
 
+// Where a control stands in its form, as the control itself says.
+RECT LogicalRect(const TControl& control) {
+    return {control.Left(), control.Top(), control.Left() + control.Width(), control.Top() + control.Height()};
+}
+
+// How far a text drawn in this font reaches past the end of its advance: an
+// italic letter leans out to the right of the place the next letter would
+// take.  Measured on the glyphs' black boxes as the system renders them
+// (synthesised slants included).
+int InkOverhang(HFONT font, const std::wstring& text) {
+    if (text.empty()) return 0;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+    long pen = 0;
+    long inkRight = 0;
+    for (wchar_t c : text) {
+        GLYPHMETRICS metrics{};
+        if (GetGlyphOutlineW(dc, c, GGO_METRICS, &metrics, 0, nullptr, &identity) == GDI_ERROR) {
+            ABC abc{};
+            if (!GetCharABCWidthsW(dc, c, c, &abc)) continue;
+            inkRight = std::max<long>(inkRight, pen + abc.abcA + static_cast<long>(abc.abcB));
+            pen += abc.abcA + static_cast<long>(abc.abcB) + abc.abcC;
+            continue;
+        }
+        inkRight = std::max<long>(inkRight, pen + metrics.gmptGlyphOrigin.x + static_cast<long>(metrics.gmBlackBoxX));
+        pen += metrics.gmCellIncX;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return static_cast<int>(std::max<long>(inkRight - pen, 0));
+}
+
+// A label's window: its own rectangle, widened to the right by its text's
+// overhang, so that an italic last letter is drawn whole.  The label's
+// bounds (and so any hit rectangle made from them) stay as they are.
+RECT LabelWindowRect(const TLabel& label) {
+    RECT rect = LogicalRect(label);
+    rect.right += InkOverhang(State().FontFor(label.Font()), Widen(label.Caption()));
+    return rect;
+}
+
+// Draws a label's text in its own rectangle (`area`, in the device
+// context's coordinates).  The text is not clipped to that rectangle: what
+// reaches beyond it, an italic overhang, lies in the label's widened window.
 void DrawLabelText(HDC dc, TLabel& label, RECT area) {
     HGDIOBJ old = SelectObject(dc, State().FontFor(*label.Font()));
     SetTextColor(dc, ColorRef(label.Font()->Color()));
     SetBkMode(dc, TRANSPARENT);
-    UINT format = DT_NOPREFIX | DT_SINGLELINE | DT_TOP;
+    UINT format = DT_NOPREFIX | DT_SINGLELINE | DT_TOP | DT_NOCLIP;
     if (label.Alignment() == taCenter) format |= DT_CENTER;
     if (label.Alignment() == taRightJustify) format |= DT_RIGHT;
     std::wstring text = Widen(label.Caption());
@@ -217,6 +262,18 @@ void DrawLabelText(HDC dc, TLabel& label, RECT area) {
 void InvalidateLabelArea(HWND hwnd) {
     RECT rect = ChildRect(hwnd);
     RedrawWindow(GetParent(hwnd), &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// Gives a label's window the rectangle its bounds and text call for, and
+// repaints what it leaves and what it covers.
+void PlaceLabelWindow(HWND hwnd, const TLabel& label) {
+    const RECT want = LabelWindowRect(label);
+    const RECT now = ChildRect(hwnd);
+    if (EqualRect(&want, &now)) return;
+    InvalidateLabelArea(hwnd);
+    SetWindowPos(hwnd, nullptr, want.left, want.top, want.right - want.left, want.bottom - want.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateLabelArea(hwnd);
 }
 
 // Labels are child windows that draw only their text.  Their background is
@@ -250,9 +307,10 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         for (TControl* control : label->Form().Controls()) {
             auto* other = dynamic_cast<TLabel*>(control);
             if (!other || !other->Visible() || !other->Handle()) continue;
-            RECT area = ChildRect(Hwnd(other->Handle()));
+            RECT reach = ChildRect(Hwnd(other->Handle()));
             RECT overlap;
-            if (!IntersectRect(&overlap, &area, &own)) continue;
+            if (!IntersectRect(&overlap, &reach, &own)) continue;
+            RECT area = LogicalRect(*other);
             OffsetRect(&area, -own.left, -own.top);
             DrawLabelText(dc, *other, area);
         }
@@ -556,8 +614,10 @@ THandle Win32Platform::CreateControlWindow(TControl& control) {
         id = button && button->Default() ? IDOK : state_->nextControlId++;
     }
     std::wstring text = Widen(control.Caption());
-    HWND hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, control.Left(), control.Top(),
-                                control.Width(), control.Height(), parent,
+    RECT place = LogicalRect(control);
+    if (auto* label = dynamic_cast<TLabel*>(&control)) place = LabelWindowRect(*label);
+    HWND hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, place.left, place.top,
+                                place.right - place.left, place.bottom - place.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state_->instance, nullptr);
     if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
     state_->controls[hwnd] = &control;
@@ -596,8 +656,11 @@ void Win32Platform::SetWindowText(THandle window, const std::string& text) {
     HWND hwnd = Hwnd(window);
     SetWindowTextW(hwnd, Widen(text).c_str());
     // A label's old text must be painted over: erase it from the form's
-    // background and draw the new text.
-    if (dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) InvalidateLabelArea(hwnd);
+    // background and draw the new text, whose overhang may differ.
+    if (auto* label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) {
+        InvalidateLabelArea(hwnd);
+        PlaceLabelWindow(hwnd, *label);
+    }
 }
 
 std::string Win32Platform::GetWindowText(THandle window) {
@@ -624,11 +687,13 @@ TRect Win32Platform::WindowRect(THandle window) {
 
 void Win32Platform::SetWindowRect(THandle window, const TRect& rect) {
     HWND hwnd = Hwnd(window);
-    bool label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd)) != nullptr;
-    // A label that changes size leaves or covers text of labels around it.
-    if (label) InvalidateLabelArea(hwnd);
+    // A label that changes size leaves or covers text of labels around it;
+    // its window follows its bounds and its text's overhang.
+    if (auto* label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) {
+        PlaceLabelWindow(hwnd, *label);
+        return;
+    }
     SetWindowPos(hwnd, nullptr, rect.Left, rect.Top, rect.Width(), rect.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-    if (label) InvalidateLabelArea(hwnd);
 }
 
 TRect Win32Platform::ClientRect(THandle window) {
@@ -657,8 +722,9 @@ void Win32Platform::UpdateWindow(THandle window) {
 
 void Win32Platform::FontChanged(TControl& control) {
     HWND hwnd = Hwnd(control.Handle());
-    if (control.Kind() == TControlKind::Label) {
+    if (auto* label = dynamic_cast<TLabel*>(&control)) {
         InvalidateLabelArea(hwnd);
+        PlaceLabelWindow(hwnd, *label);
     } else {
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state_->FontFor(*control.Font())), TRUE);
     }

@@ -139,7 +139,18 @@ void TMainForm::TimerTimer(TObject*) {
     changed |= SetIfDifferent(LaDevice, device);
 
     if (changed) Repaint();
+    ShowOnceWanted(visible);
     HandlePointer(*settings);
+}
+
+// The display appears when the player first wants it, with the labels
+// already showing the player's state: never with the design captions, and
+// not at all when the player wants none.  It does not take the focus from
+// the program the user works in.
+void TMainForm::ShowOnceWanted(bool Wanted) {
+    if (!Wanted || FirstShown) return;
+    FirstShown = true;
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
 }
 
 void TMainForm::HandlePointer(TIniFile& Settings) {
@@ -204,15 +215,22 @@ void TMainForm::NextColorScheme() {
 }
 
 void TMainForm::CaptureScreen(bool DragStart) {
-    if (DragStart) ShowWindow(Handle(), SW_HIDE);
+    if (DragStart) {
+        ShowWindow(Handle(), SW_HIDE);
+        // A compositor may still show the window in its next frame: let it
+        // present one without the window before the copy.
+        if (DwmIsCompositionEnabled()) DwmFlush();
+    }
+    // All displays, whatever their places around the primary one.
+    const TRect desktop = Screen->DesktopRect();
     ScreenBitmap.reset();  // one snapshot at a time
     ScreenBitmap = std::make_unique<TBitmap>();
-    ScreenBitmap->SetWidth(Screen->Width());
-    ScreenBitmap->SetHeight(Screen->Height());
+    ScreenBitmap->SetWidth(desktop.Width());
+    ScreenBitmap->SetHeight(desktop.Height());
+    ScreenOrigin = {desktop.Left, desktop.Top};
     {
         TScreenCanvas screen;
-        TRect whole = Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height());
-        ScreenBitmap->Canvas()->CopyRect(whole, screen, whole);
+        ScreenBitmap->Canvas()->CopyRect(Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height()), screen, desktop);
     }
     if (DragStart) ShowWindow(Handle(), SW_SHOWDEFAULT);
 }
@@ -232,11 +250,13 @@ void TMainForm::Dispatch(TMessage& Message) {
 }
 
 // The part of the snapshot that lies under the window, so that only the
-// text seems to float on the desktop.
+// text seems to float on the desktop.  The snapshot starts at the desktop's
+// top-left corner, which a display left of or above the primary one puts at
+// negative screen coordinates.
 void TMainForm::EraseBackground() {
     TRect client = ClientRect();
     TPoint origin = ClientOrigin();
-    TRect source = Bounds(origin.x, origin.y, client.Width(), client.Height());
+    TRect source = Bounds(origin.x - ScreenOrigin.x, origin.y - ScreenOrigin.y, client.Width(), client.Height());
     if (ScreenBitmap) {
         Canvas()->CopyRect(client, *ScreenBitmap->Canvas(), source);
     } else {

@@ -31,7 +31,7 @@ public:
 
     // The settings file beside the executable, for one handler run.
     std::unique_ptr<TIniFile> OpenSettings();
-    // Takes a new snapshot of the whole screen into ScreenBitmap; the
+    // Takes a new snapshot of all displays into ScreenBitmap; the
     // drag-start form hides the window for the copy and shows it after.
     void CaptureScreen(bool DragStart);
     void NextColorScheme();
@@ -39,11 +39,16 @@ public:
     void Dispatch(TMessage& Message) override;
 
 private:
+    void ShowOnceWanted(bool Wanted);
     void HandlePointer(TIniFile& Settings);
     void StepMode(TIniFile& Settings);
     void EraseBackground();
 
     std::unique_ptr<TBitmap> ScreenBitmap;
+    // Where the snapshot's top-left pixel lies on the screen.
+    TPoint ScreenOrigin;
+    // Whether a poll cycle has shown the window yet.
+    bool FirstShown = false;
 };
 
 extern TMainForm* MainForm;

@@ -1,7 +1,6 @@
 // Vistel's program entry.
 #include "Main.h"
 #include "framework/gui/entry.h"
-#include "framework/gui/system.h"
 
 int ProgramMain() {
     try {
@@ -9,9 +8,8 @@ int ProgramMain() {
         Application->SetShowMainForm(false);
         Application->SetTitle("Vistel");
         Application->CreateForm(MainForm);
-        // Started on its own, the display shows itself at once, without
-        // taking the focus from the program the user is working in.
-        ShowWindow(MainForm->Handle(), SW_SHOWNOACTIVATE);
+        // Nothing shows the window here: the first poll that finds the
+        // display wanted does, once its labels are set.
         Application->Run();
     } catch (const std::exception& error) {
         Application->ShowException(error);

@@ -28,4 +28,18 @@ std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback) {
     return TryStrToInt(text, value) ? value : fallback;
 }
 
+std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator) {
+    if (denominator == 0) return -1;
+    const std::int64_t product = std::int64_t{number} * numerator;
+    const bool negative = (product < 0) != (denominator < 0);
+    const std::uint64_t magnitude = product < 0 ? 0 - static_cast<std::uint64_t>(product)
+                                                : static_cast<std::uint64_t>(product);
+    const std::uint64_t divisor = denominator < 0 ? 0 - static_cast<std::uint64_t>(std::int64_t{denominator})
+                                                  : static_cast<std::uint64_t>(denominator);
+    const std::uint64_t quotient = (magnitude + divisor / 2) / divisor;
+    if (quotient > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return -1;
+    const auto result = static_cast<std::int32_t>(quotient);
+    return negative ? -result : result;
+}
+
 }  // namespace fw

@@ -38,4 +38,9 @@ bool TryStrToInt(std::string_view text, std::int32_t& value);
 // TryStrToInt, giving `fallback` when the text is no such number.
 std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback);
 
+// number * numerator / denominator with a 64-bit intermediate, rounded to the
+// nearest integer, halves away from zero, as Win32's MulDiv does; -1 when the
+// denominator is 0 or the result does not fit.
+std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator);
+
 }  // namespace fw

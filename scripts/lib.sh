@@ -15,8 +15,11 @@ die() { say "error: $*" >&2; exit 1; }
 # the project (inside the repository unless WINEPREFIX says otherwise), quiet
 # logs, and no offer to install Wine's .NET or browser add-ons, which would
 # block an unattended run with a dialog.
+# A second prefix beside it has its screen set to 144 pixels per inch, for
+# the tests of display scaling.
 sorbel_wine_env() {
   export WINEPREFIX="${WINEPREFIX:-$SORBEL_ROOT/build/wineprefix}"
+  export SORBEL_WINEPREFIX_144DPI="${SORBEL_WINEPREFIX_144DPI:-$WINEPREFIX-144dpi}"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
@@ -61,20 +64,25 @@ sorbel_stop_xvfb() {
 
 # Keeps one wineserver up for the whole run (each program start then costs
 # about a second instead of a server start-up), and ends it with every Wine
-# process of the prefix at the end.
-SORBEL_WINESERVER_UP=
+# process of the prefix at the end.  sorbel_start_wineserver [<prefix>]
+# serves WINEPREFIX unless told another prefix; sorbel_stop_wineserver ends
+# every server started so.
+SORBEL_WINESERVER_PREFIXES=()
 sorbel_start_wineserver() {
-  "$SORBEL_WINESERVER" -p && SORBEL_WINESERVER_UP=1 || return 1
+  local prefix="${1:-$WINEPREFIX}"
+  WINEPREFIX="$prefix" "$SORBEL_WINESERVER" -p || return 1
+  SORBEL_WINESERVER_PREFIXES+=("$prefix")
   # Start Wine's background services now, with no terminal or pipe attached.
   # Started later by a test program, they would inherit its output pipes and
   # keep ctest waiting for the end of that output until the test times out.
-  "$SORBEL_WINE64" wineboot </dev/null >/dev/null 2>&1
+  WINEPREFIX="$prefix" "$SORBEL_WINE64" wineboot </dev/null >/dev/null 2>&1
 }
 
 sorbel_stop_wineserver() {
-  if [ -n "$SORBEL_WINESERVER_UP" ]; then
-    "$SORBEL_WINESERVER" -k 2>/dev/null || true
-    "$SORBEL_WINESERVER" -w 2>/dev/null || true
-    SORBEL_WINESERVER_UP=
-  fi
+  local prefix
+  for prefix in "${SORBEL_WINESERVER_PREFIXES[@]}"; do
+    WINEPREFIX="$prefix" "$SORBEL_WINESERVER" -k 2>/dev/null || true
+    WINEPREFIX="$prefix" "$SORBEL_WINESERVER" -w 2>/dev/null || true
+  done
+  SORBEL_WINESERVER_PREFIXES=()
 }

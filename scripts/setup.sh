@@ -1,9 +1,12 @@
 #!/bin/bash
 # Prepares a Debian 12 machine to build and test the project: installs the
-# missing packages (as root) and creates the project's Wine prefix with the
-# Japanese font replacements.  Safe to run again: it only does what is missing.
+# missing packages (as root) and creates the project's Wine prefixes with the
+# Japanese font replacements: the main one, and one whose screen is set to
+# 144 pixels per inch (150 %) for the tests of display scaling.  Safe to run
+# again: it only does what is missing.
 #
-#   WINEPREFIX   the Wine prefix to prepare (default: build/wineprefix)
+#   WINEPREFIX   the main Wine prefix to prepare (default: build/wineprefix);
+#                the scaled one lies beside it, its name ending in -144dpi
 set -euo pipefail
 SORBEL_SCRIPT="setup"
 # shellcheck source=scripts/lib.sh
@@ -38,71 +41,95 @@ fi
 [ -x "$SORBEL_WINE64" ] || die "$SORBEL_WINE64 not found after installing wine64"
 grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is not installed"
 
-# --- Wine prefix --------------------------------------------------------------
+# --- Wine prefixes -------------------------------------------------------------
 sorbel_wine_env
-# Bump when the prefix needs preparing differently; an older marker redoes the work.
+# Bump when a prefix needs preparing differently; an older marker redoes the work.
 MARKER_CONTENT="sorbel-wineprefix 4"
-marker="$WINEPREFIX/.sorbel-setup"
-if [ -f "$marker" ] && [ "$(cat "$marker")" = "$MARKER_CONTENT" ]; then
-  say "wine prefix: ready ($WINEPREFIX)"
-  exit 0
-fi
 
-mkdir -p "$(dirname "$WINEPREFIX")"
-say "wine prefix: creating $WINEPREFIX"
-"$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
-
-# Font replacements: the programs ask for "ＭＳ Ｐゴシック" (and its Latin
-# name), which Linux does not have.  Ume P Gothic is drawn to the same
-# character widths, so texts take the room the layouts were designed for
-# (with IPAPGothic, Vistel's large times run into the "/" between them).
-# Window captions and message boxes are drawn in Tahoma, which has no
-# Japanese: link it to the same Gothic, as a Japanese Windows links Tahoma to
-# its UI Gothic.
-# The names travel in a UTF-16LE .reg file with a byte-order mark because a
-# Japanese argument on Wine's command line is not reliably decoded.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-{
-  printf '\xff\xfe'
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n%s\r\n\r\n%s\r\n%s\r\n' \
-    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"ＭＳ Ｐゴシック"="Ume P Gothic"' \
-    '"MS PGothic"="Ume P Gothic"' \
-    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]' \
-    "\"Tahoma\"=hex(7):$(printf 'ume-pgo4.ttf,Ume P Gothic' | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v |
-      tr -s ' \n' ',' | sed 's/^,//; s/,$//'),00,00,00,00" | iconv -f UTF-8 -t UTF-16LE
-} >"$work/fonts.reg"
-say "wine prefix: adding font replacements"
-"$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\fonts.reg" >/dev/null 2>&1 ||
-  die "regedit could not import the font replacements"
 
-# Check by exporting the key back (UTF-16 as well) and looking for both names.
-"$SORBEL_WINE64" regedit /E "Z:${work//\//\\}\\check.reg" \
-  'HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements' >/dev/null 2>&1 ||
-  die "regedit could not export the font replacements"
-exported="$(iconv -f UTF-16 -t UTF-8 "$work/check.reg" | tr -d '\r')"
-for name in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
-  grep -qxF "\"$name\"=\"Ume P Gothic\"" <<<"$exported" ||
-    die "font replacement for $name is missing from the prefix"
-done
-say "wine prefix: font replacements verified"
+# prepare_prefix <prefix> [<pixels per inch>]: creates the prefix unless its
+# marker says it is ready; with a setting, the screen reports that many
+# pixels per inch to programs that declare themselves aware of it.
+prepare_prefix() {
+  local WINEPREFIX="$1" dpi="${2:-}" exported name
+  export WINEPREFIX
+  local content="$MARKER_CONTENT${dpi:+ dpi $dpi}"
+  local marker="$WINEPREFIX/.sorbel-setup"
+  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$content" ]; then
+    say "wine prefix: ready ($WINEPREFIX)"
+    return 0
+  fi
 
-# Wine draws the windows' frames itself instead of leaving them to a window
-# manager.  A virtual display has none, and without this every window that
-# closes (each message box, each program's end) waits about two seconds for
-# a window manager's answer that never comes.
-printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n' \
-  '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' >"$work/x11.reg"
-"$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\x11.reg" >/dev/null 2>&1 ||
-  die "regedit could not import the X11 driver setting"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  say "wine prefix: creating $WINEPREFIX"
+  "$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
 
-# Wine draws the buttons of a window's caption with Marlett, which Debian
-# ships in Wine's data folder but does not register in a new prefix.
-cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
-  say "wine prefix: no marlett.ttf to copy (caption buttons may look odd)"
+  # Font replacements: the programs ask for "ＭＳ Ｐゴシック" (and its Latin
+  # name), which Linux does not have.  Ume P Gothic is drawn to the same
+  # character widths, so texts take the room the layouts were designed for
+  # (with IPAPGothic, Vistel's large times run into the "/" between them).
+  # Window captions and message boxes are drawn in Tahoma, which has no
+  # Japanese: link it to the same Gothic, as a Japanese Windows links Tahoma to
+  # its UI Gothic.
+  # The names travel in a UTF-16LE .reg file with a byte-order mark because a
+  # Japanese argument on Wine's command line is not reliably decoded.
+  {
+    printf '\xff\xfe'
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n%s\r\n\r\n%s\r\n%s\r\n' \
+      '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+      '"ＭＳ Ｐゴシック"="Ume P Gothic"' \
+      '"MS PGothic"="Ume P Gothic"' \
+      '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]' \
+      "\"Tahoma\"=hex(7):$(printf 'ume-pgo4.ttf,Ume P Gothic' | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v |
+        tr -s ' \n' ',' | sed 's/^,//; s/,$//'),00,00,00,00" | iconv -f UTF-8 -t UTF-16LE
+  } >"$work/fonts.reg"
+  say "wine prefix: adding font replacements"
+  "$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\fonts.reg" >/dev/null 2>&1 ||
+    die "regedit could not import the font replacements"
 
-# Let the server write the registry to disk before the prefix counts as done.
-"$SORBEL_WINESERVER" -w 2>/dev/null || true
-printf '%s\n' "$MARKER_CONTENT" >"$marker"
-say "wine prefix: ready ($WINEPREFIX)"
+  # Check by exporting the key back (UTF-16 as well) and looking for both names.
+  "$SORBEL_WINE64" regedit /E "Z:${work//\//\\}\\check.reg" \
+    'HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements' >/dev/null 2>&1 ||
+    die "regedit could not export the font replacements"
+  exported="$(iconv -f UTF-16 -t UTF-8 "$work/check.reg" | tr -d '\r')"
+  for name in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
+    grep -qxF "\"$name\"=\"Ume P Gothic\"" <<<"$exported" ||
+      die "font replacement for $name is missing from the prefix"
+  done
+  say "wine prefix: font replacements verified"
+
+  # Wine draws the windows' frames itself instead of leaving them to a window
+  # manager.  A virtual display has none, and without this every window that
+  # closes (each message box, each program's end) waits about two seconds for
+  # a window manager's answer that never comes.
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n%s\r\n' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' >"$work/x11.reg"
+  "$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\x11.reg" >/dev/null 2>&1 ||
+    die "regedit could not import the X11 driver setting"
+
+  # Wine draws the buttons of a window's caption with Marlett, which Debian
+  # ships in Wine's data folder but does not register in a new prefix.
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null ||
+    say "wine prefix: no marlett.ttf to copy (caption buttons may look odd)"
+
+  # The screen's pixels per inch (Windows' display scaling), read by the
+  # prefix's server when it starts: the server ends below, and the next one
+  # starts with the setting.
+  if [ -n "$dpi" ]; then
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n%s\r\n"LogPixels"=dword:%08x\r\n' \
+      '[HKEY_CURRENT_USER\Control Panel\Desktop]' "$dpi" >"$work/dpi.reg"
+    "$SORBEL_WINE64" regedit /S "Z:${work//\//\\}\\dpi.reg" >/dev/null 2>&1 ||
+      die "regedit could not import the screen's pixels per inch"
+    say "wine prefix: screen at $dpi pixels per inch"
+  fi
+
+  # Let the server write the registry to disk before the prefix counts as done.
+  "$SORBEL_WINESERVER" -w 2>/dev/null || true
+  printf '%s\n' "$content" >"$marker"
+  say "wine prefix: ready ($WINEPREFIX)"
+}
+
+prepare_prefix "$WINEPREFIX"
+prepare_prefix "$SORBEL_WINEPREFIX_144DPI" 144

@@ -9,7 +9,8 @@
 # if any failed, and a summary ends the output.
 #
 #   FUZZ_SECONDS  time per fuzz target (default 20)
-#   WINEPREFIX    Wine prefix (default build/wineprefix)
+#   WINEPREFIX    Wine prefix (default build/wineprefix; the one at 144 pixels per
+#                 inch lies beside it, its name ending in -144dpi)
 #   DISPLAY       an X display to use instead of a private Xvfb, if it answers
 set -uo pipefail
 SORBEL_SCRIPT="test"
@@ -109,7 +110,8 @@ step "fuzz targets (${FUZZ_SECONDS} s each)" fuzz
 # captures): the caller's, if it answers, or a private Xvfb.  One wineserver
 # stays up for the whole run.
 windows_build() {
-  cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null &&
+  cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" \
+    -DSORBEL_WINEPREFIX_144DPI="$SORBEL_WINEPREFIX_144DPI" >/dev/null &&
     cmake --build --preset windows
 }
 windows_tests() {
@@ -121,6 +123,8 @@ windows_tests() {
     say "started Xvfb on $DISPLAY"
   fi
   sorbel_start_wineserver || { say "could not start wineserver"; return 1; }
+  # The prefix whose screen is set to 144 pixels per inch has its own server.
+  sorbel_start_wineserver "$SORBEL_WINEPREFIX_144DPI" || { say "could not start the 144-dpi wineserver"; return 1; }
   # In the background, so that a signal reaches the trap at once instead of
   # after the whole ctest run.
   ctest --preset windows &

@@ -7,9 +7,9 @@ namespace fw {
 
 namespace {
 
-void ApplyFontDesign(TFont& font, const TFontDesign& design) {
+void ApplyFontDesign(TFont& font, const TFontDesign& design, const TForm& form) {
     font.SetName(design.Name);
-    font.SetHeight(design.Height);
+    font.SetHeight(form.Scale(design.Height));
     font.SetCharset(design.Charset);
     font.SetColor(design.Color);
     font.SetStyle(design.Style);
@@ -22,10 +22,10 @@ TControl::TControl(TForm& form, const TControlDesign& design)
       caption_(design.Caption),
       form_(form),
       kind_(design.Kind),
-      left_(design.Left),
-      top_(design.Top),
-      width_(design.Width),
-      height_(design.Height),
+      left_(form.Scale(design.Left)),
+      top_(form.Scale(design.Top)),
+      width_(form.Scale(design.Width)),
+      height_(form.Scale(design.Height)),
       visible_(design.Visible),
       tabOrder_(design.TabOrder) {
     SetName(design.Name);
@@ -33,7 +33,7 @@ TControl::TControl(TForm& form, const TControlDesign& design)
         font_ = *form.Font();
         font_.OnChange = nullptr;
     } else {
-        ApplyFontDesign(font_, design.Font);
+        ApplyFontDesign(font_, design.Font, form);
     }
 }
 
@@ -146,7 +146,7 @@ TOpenDialog::TOpenDialog(TForm& form, const TControlDesign& design)
 
 bool TOpenDialog::Execute() {
     std::string chosen = fileName_;
-    if (!CurrentPlatform().ExecuteOpenDialog(form_.Handle(), filter_, chosen)) return false;
+    if (!CurrentPlatform().ExecuteOpenDialog(form_.Handle(), filter_, options_, chosen)) return false;
     fileName_ = chosen;
     return true;
 }

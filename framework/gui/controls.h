@@ -14,7 +14,8 @@ namespace fw {
 class TForm;
 
 // A control on a form.  Every visible control is a child window of the
-// form's window whose window text is its caption.
+// form's window whose window text is its caption.  Its place, size and font
+// height are the layout's, scaled as the form scales them.
 class TControl : public TComponent {
 public:
     TControl(TForm& form, const TControlDesign& design);
@@ -148,6 +149,9 @@ public:
 
     const std::string& Filter() const { return filter_; }
     const std::string& FileName() const { return fileName_; }
+    // OFN_ flags.  The framework's defaults: no read-only check box, a
+    // sizable dialog, and the program's current folder left as it is.
+    unsigned Options() const { return options_; }
     // Shows the dialog modally; true when the user chose a file.
     bool Execute();
 
@@ -155,6 +159,7 @@ private:
     TForm& form_;
     std::string filter_;
     std::string fileName_;
+    unsigned options_ = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
 };
 
 }  // namespace fw

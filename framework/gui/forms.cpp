@@ -12,10 +12,14 @@ TApplication* Application = nullptr;
 // --- TForm -------------------------------------------------------------------
 
 TForm::TForm(TComponent* owner, const TFormDesign& design)
-    : TComponent(owner), design_(design), caption_(design.Caption), color_(design.Color) {
+    : TComponent(owner),
+      design_(design),
+      pixelsPerInch_(CurrentPlatform().ScreenPixelsPerInch()),
+      caption_(design.Caption),
+      color_(design.Color) {
     SetName(design.Name);
     font_.SetName(design.Font.Name);
-    font_.SetHeight(design.Font.Height);
+    font_.SetHeight(Scale(design.Font.Height));
     font_.SetCharset(design.Font.Charset);
     font_.SetColor(design.Font.Color);
     font_.SetStyle(design.Font.Style);
@@ -59,15 +63,65 @@ void TForm::CreateComponent(const TControlDesign& design) {
     controls_.push_back(control);
 }
 
+int TForm::Scale(int designed) const { return MulDiv(designed, pixelsPerInch_, 96); }
+
 void TForm::Dispatch(TMessage& message) { DefaultHandler(message); }
 
 void TForm::DefaultHandler(TMessage& message) {
-    if (message.Msg == WM_ERASEBKGND) {
+    switch (message.Msg) {
+    case WM_ERASEBKGND:
         canvas_.FillRect(ClientRect(), color_);
         message.Result = 1;
         return;
+    case WM_QUERYENDSESSION:
+        // The end of the session asks to close the window like any other
+        // request; the form's answer is the session's.
+        message.Result = CloseQuery() ? 1 : 0;
+        return;
+    case WM_ENDSESSION:
+        // The session ends (the close query has run): so does the program,
+        // through its normal end.
+        if (message.WParam && Application && Application->MainForm() == this) Application->Terminate();
+        message.Result = 0;
+        return;
+    case WM_ACTIVATE:
+        if ((message.WParam & 0xFFFF) == WA_INACTIVE) {
+            RememberFocus();
+        } else if ((message.WParam >> 16) == 0 && FocusActiveControl()) {  // not while minimised
+            message.Result = 0;
+            return;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (FocusActiveControl()) {
+            message.Result = 0;
+            return;
+        }
+        break;
+    default: break;
     }
     message.Result = CurrentPlatform().DefaultHandler(*this, message);
+}
+
+void TForm::RememberFocus() {
+    const THandle focused = CurrentPlatform().GetFocus();
+    if (!focused) return;
+    for (TControl* control : controls_)
+        if (control->Handle() == focused) activeControl_ = control;
+}
+
+bool TForm::FocusActiveControl() {
+    TControl* target = activeControl_ && activeControl_->Visible() ? activeControl_ : nullptr;
+    if (!target) {
+        for (TControl* control : controls_)
+            if (control->TabOrder() >= 0 && control->Visible() && control->Handle() &&
+                (!target || control->TabOrder() < target->TabOrder()))
+                target = control;
+    }
+    if (!target) return false;
+    activeControl_ = target;
+    CurrentPlatform().SetFocus(target->Handle());
+    return true;
 }
 
 int TForm::Left() const { return CurrentPlatform().WindowRect(handle_).Left; }
@@ -156,6 +210,11 @@ void TApplication::Run() {
     if (terminated_) return;
     if (mainForm_ && showMainForm_) mainForm_->Show();
     CurrentPlatform().Run(*this);
+}
+
+void TApplication::SetTitle(std::string title) {
+    title_ = std::move(title);
+    CurrentPlatform().SetApplicationTitle(title_);
 }
 
 void TApplication::Terminate() {

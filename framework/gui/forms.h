@@ -21,6 +21,11 @@ class TApplication;
 // creates the window (hidden) and every control of the layout, and binds the
 // layout's handlers; OnCreate runs once the whole object is constructed, when
 // the application creates the form (AfterConstruction).
+//
+// Layouts are designed at 96 pixels per inch.  On a screen with another
+// setting, every position and size of the layout and every font height is
+// scaled at creation by the screen's pixels per inch / 96 (MulDiv rounding),
+// except the form's own place on the screen, which stays as designed.
 class TForm : public TComponent {
 public:
     TForm(TComponent* owner, const TFormDesign& design);
@@ -34,6 +39,10 @@ public:
 
     THandle Handle() const { return handle_; }
     const TFormDesign& Design() const { return design_; }
+    // The screen's pixels per inch when the form was created, and a length of
+    // the layout in pixels at that setting.
+    int PixelsPerInch() const { return pixelsPerInch_; }
+    int Scale(int designed) const;
     const std::string& Caption() const { return caption_; }
     TColor Color() const { return color_; }
     TFont* Font() { return &font_; }
@@ -71,6 +80,8 @@ public:
     }
     const std::vector<TControl*>& Controls() const { return controls_; }
     TButton* DefaultButton() const;
+    // The control that has, or last had, the keyboard focus in this form.
+    TControl* ActiveControl() const { return activeControl_; }
     // Presses the default button, as the Enter key does in an edit box.
     void PressDefaultButton();
 
@@ -86,14 +97,21 @@ public:
 
 private:
     void CreateComponent(const TControlDesign& design);
+    // Keyboard focus across activations: the focused control is remembered
+    // when the form goes inactive and gets the focus back when it is active
+    // again; the first time, the first control in tab order gets it.
+    void RememberFocus();
+    bool FocusActiveControl();
 
     const TFormDesign& design_;
+    int pixelsPerInch_;
     std::string caption_;
     TColor color_;
     TFont font_;
     THandle handle_ = 0;
     TCanvas canvas_{TSurface{}};
     std::vector<TControl*> controls_;
+    TControl* activeControl_ = nullptr;
     bool destroying_ = false;
 };
 
@@ -105,7 +123,9 @@ public:
 
     void Initialize() {}
     const std::string& Title() const { return title_; }
-    void SetTitle(std::string title) { title_ = std::move(title); }
+    // The title names the program on the task bar and captions its
+    // standard message boxes.
+    void SetTitle(std::string title);
     bool ShowMainForm() const { return showMainForm_; }
     void SetShowMainForm(bool show) { showMainForm_ = show; }
 

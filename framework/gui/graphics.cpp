@@ -12,9 +12,15 @@ void TFont::SetColor(TColor color) {
 
 void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect) {
     Platform& platform = CurrentPlatform();
-    TSize size = platform.SurfaceSize(source.surface_);
-    TRect inside{std::max(sourceRect.Left, 0), std::max(sourceRect.Top, 0),
-                 std::min(sourceRect.Right, size.cx), std::min(sourceRect.Bottom, size.cy)};
+    TRect bounds;
+    if (source.surface_.kind == TSurface::Screen) {
+        bounds = platform.VirtualScreen();
+    } else {
+        TSize size = platform.SurfaceSize(source.surface_);
+        bounds = Rect(0, 0, size.cx, size.cy);
+    }
+    TRect inside{std::max(sourceRect.Left, bounds.Left), std::max(sourceRect.Top, bounds.Top),
+                 std::min(sourceRect.Right, bounds.Right), std::min(sourceRect.Bottom, bounds.Bottom)};
     bool any = inside.Left < inside.Right && inside.Top < inside.Bottom;
     // What a bitmap holds beyond its edges is undefined: paint it black.
     if (!any || !(inside == sourceRect)) platform.FillRect(surface_, dest, clBlack);
@@ -57,6 +63,8 @@ void TBitmap::Recreate() {
 
 int TScreen::Width() const { return CurrentPlatform().ScreenSize().cx; }
 int TScreen::Height() const { return CurrentPlatform().ScreenSize().cy; }
+TRect TScreen::DesktopRect() const { return CurrentPlatform().VirtualScreen(); }
+int TScreen::PixelsPerInch() const { return CurrentPlatform().ScreenPixelsPerInch(); }
 
 namespace {
 TScreen screen;

@@ -51,7 +51,8 @@ public:
 
     // Plain source copy of `sourceRect` of `source` onto `dest` of this
     // canvas, same size, no stretching.  Parts of `sourceRect` that lie
-    // outside the source come out black.
+    // outside the source (for the screen: outside every display's bounding
+    // rectangle) come out black.
     void CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect);
     void FillRect(const TRect& rect, TColor color);
 
@@ -93,11 +94,15 @@ private:
     TCanvas canvas_{TSurface{}};
 };
 
-// The primary display.
+// The displays.  Width and Height are the primary display's; the desktop is
+// the rectangle around all displays, in screen coordinates (a display left
+// of or above the primary one lies at negative coordinates).
 class TScreen {
 public:
     int Width() const;
     int Height() const;
+    TRect DesktopRect() const;
+    int PixelsPerInch() const;
 };
 extern TScreen* Screen;
 

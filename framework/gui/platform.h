@@ -36,6 +36,9 @@ public:
     virtual void Run(TApplication& application) = 0;
     virtual void Terminate() = 0;  // makes a running loop return
     virtual void RestoreApplication() = 0;
+    // The name of the program as the system shows it: on the task bar and
+    // in the list of running programs.
+    virtual void SetApplicationTitle(const std::string& title) = 0;
 
     // Windows.  A form's window is top level; a control's window is a child
     // of its form's window.  Both are created hidden.
@@ -58,6 +61,10 @@ public:
     virtual TSize TextExtent(const TFont& font, const std::string& text) = 0;
     virtual bool IsChecked(THandle window) = 0;
     virtual void SetChecked(THandle window, bool checked) = 0;
+    // The window with the keyboard focus (0: none of the program's); moving
+    // it activates the window's form.
+    virtual THandle GetFocus() = 0;
+    virtual void SetFocus(THandle window) = 0;
     // The system's handling of a form's message that the form's dispatch
     // passed on; returns the message result.
     virtual std::intptr_t DefaultHandler(TForm& form, TMessage& message) = 0;
@@ -70,8 +77,16 @@ public:
     virtual bool GetCursorPos(TPoint& position) = 0;
     virtual short GetAsyncKeyState(int key) = 0;
 
-    // Drawing.
-    virtual TSize ScreenSize() = 0;
+    // Drawing.  Screen coordinates are physical pixels; the primary
+    // display's top-left corner is (0, 0), other displays may lie at
+    // negative coordinates.
+    virtual TSize ScreenSize() = 0;     // the primary display
+    virtual TRect VirtualScreen() = 0;  // the bounding rectangle of all displays
+    virtual int ScreenPixelsPerInch() = 0;
+    // The desktop compositor: whether it runs, and waiting until it has
+    // presented a frame with every change made so far.
+    virtual bool CompositionEnabled() = 0;
+    virtual void FlushComposition() = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;
     virtual THandle CreateBitmap(int width, int height) = 0;
@@ -84,8 +99,10 @@ public:
     // Dialogs.
     virtual int MessageBox(THandle owner, const std::string& text, const std::string& caption,
                            unsigned flags) = 0;
-    // Filter in the framework's form: "description|pattern|...".
-    virtual bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) = 0;
+    // Filter in the framework's form: "description|pattern|..."; options are
+    // OFN_ flags.
+    virtual bool ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                                   std::string& fileName) = 0;
     // Returns an item-id list, or null when the user cancelled.
     virtual void* BrowseForFolder(const TBrowseInfo& request) = 0;
     virtual bool PathFromIdList(void* idList, char* path) = 0;  // path: MAX_PATH bytes

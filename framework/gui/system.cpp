@@ -10,6 +10,10 @@ short GetAsyncKeyState(int key) { return CurrentPlatform().GetAsyncKeyState(key)
 
 void ShowWindow(THandle window, int command) { CurrentPlatform().ShowWindow(window, command); }
 
+bool DwmIsCompositionEnabled() { return CurrentPlatform().CompositionEnabled(); }
+
+void DwmFlush() { CurrentPlatform().FlushComposition(); }
+
 PItemIDList SHBrowseForFolder(TBrowseInfo* request) { return CurrentPlatform().BrowseForFolder(*request); }
 
 bool SHGetPathFromIDList(PItemIDList list, char* path) { return CurrentPlatform().PathFromIdList(list, path); }

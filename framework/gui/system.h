@@ -11,6 +11,12 @@ bool GetCursorPos(TPoint* position);
 short GetAsyncKeyState(int key);
 void ShowWindow(THandle window, int command);
 
+// The desktop compositor: true while it composes the screen; DwmFlush waits
+// until it has presented a frame that shows every change made so far (a
+// window just hidden is then gone from the screen).
+bool DwmIsCompositionEnabled();
+void DwmFlush();
+
 // The shell's folder browser.  Fields as the Win32 BROWSEINFOA request.
 struct TBrowseInfo {
     THandle hwndOwner = 0;

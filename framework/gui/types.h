@@ -75,6 +75,21 @@ struct TMessage {
 #ifndef WM_MOVE
 constexpr unsigned WM_MOVE = 0x0003;
 #endif
+#ifndef WM_ACTIVATE
+constexpr unsigned WM_ACTIVATE = 0x0006;
+#endif
+#ifndef WA_INACTIVE
+constexpr unsigned WA_INACTIVE = 0;
+#endif
+#ifndef WM_SETFOCUS
+constexpr unsigned WM_SETFOCUS = 0x0007;
+#endif
+#ifndef WM_QUERYENDSESSION
+constexpr unsigned WM_QUERYENDSESSION = 0x0011;
+#endif
+#ifndef WM_ENDSESSION
+constexpr unsigned WM_ENDSESSION = 0x0016;
+#endif
 #ifndef WM_ERASEBKGND
 constexpr unsigned WM_ERASEBKGND = 0x0014;
 #endif
@@ -110,6 +125,15 @@ constexpr int DEFAULT_CHARSET = 1;
 #endif
 #ifndef BIF_RETURNONLYFSDIRS
 constexpr unsigned BIF_RETURNONLYFSDIRS = 0x0001;
+#endif
+#ifndef OFN_HIDEREADONLY
+constexpr unsigned OFN_HIDEREADONLY = 0x00000004;
+#endif
+#ifndef OFN_NOCHANGEDIR
+constexpr unsigned OFN_NOCHANGEDIR = 0x00000008;
+#endif
+#ifndef OFN_ENABLESIZING
+constexpr unsigned OFN_ENABLESIZING = 0x00800000;
 #endif
 #ifndef MAX_PATH
 constexpr int MAX_PATH = 260;

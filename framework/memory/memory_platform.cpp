@@ -86,9 +86,11 @@ THandle MemoryPlatform::CreateFormWindow(TForm& form) {
     int frame = design.BorderStyle == bsNone ? 0 : kFrame;
     int caption = design.BorderStyle == bsNone ? 0 : kCaption;
     TPoint at = design.Position == poDefault ? TPoint{100, 100} : TPoint{design.Left, design.Top};
-    window.rect = Bounds(at.x, at.y, design.ClientWidth + 2 * frame, design.ClientHeight + 2 * frame + caption);
-    window.client = Bounds(frame, frame + caption, design.ClientWidth, design.ClientHeight);
-    window.surface = TPixels(design.ClientWidth, design.ClientHeight, 0xDEADBE);
+    const int width = form.Scale(design.ClientWidth);
+    const int height = form.Scale(design.ClientHeight);
+    window.rect = Bounds(at.x, at.y, width + 2 * frame, height + 2 * frame + caption);
+    window.client = Bounds(frame, frame + caption, width, height);
+    window.surface = TPixels(width, height, 0xDEADBE);
     return handle;
 }
 
@@ -104,7 +106,12 @@ THandle MemoryPlatform::CreateControlWindow(TControl& control) {
     return handle;
 }
 
-void MemoryPlatform::DestroyWindow(THandle window) { windows_.erase(window); }
+void MemoryPlatform::DestroyWindow(THandle window) {
+    if (activeWindow == window) activeWindow = 0;
+    if (focused == window || (focused && windows_.count(focused) && WindowOf(focused).parent == window)) focused = 0;
+    std::erase_if(staleFrames_, [&](const StaleFrame& frame) { return frame.window == window; });
+    windows_.erase(window);
+}
 
 void MemoryPlatform::SetWindowText(THandle handle, const std::string& text) {
     Window& window = WindowOf(handle);
@@ -143,11 +150,53 @@ TPoint MemoryPlatform::ClientOrigin(THandle handle) {
 }
 
 void MemoryPlatform::ShowWindow(THandle handle, int command) {
+    if (onShowWindow) onShowWindow(handle, command);
     Window& window = WindowOf(handle);
     window.showCommands.push_back(command);
-    bool show = command != SW_HIDE;
+    const bool show = command != SW_HIDE;
+    const bool wasVisible = window.visible;
     if (show && !window.visible) window.invalid = true;
     window.visible = show;
+    if (!window.form) return;
+    if (show) {
+        std::erase_if(staleFrames_, [&](const StaleFrame& frame) { return frame.window == handle; });
+        // Every show command but these activates the window.
+        constexpr int kShowMinNoActive = 7, kShowNa = 8;
+        if (command != SW_SHOWNOACTIVATE && command != kShowMinNoActive && command != kShowNa) Activate(handle);
+        return;
+    }
+    if (wasVisible && compositionEnabled)
+        staleFrames_.push_back({handle, Bounds(ClientOrigin(handle).x, ClientOrigin(handle).y, window.surface.width,
+                                               window.surface.height),
+                                window.surface});
+    Deactivate(handle);
+}
+
+void MemoryPlatform::SendActivate(THandle form, unsigned state) {
+    TMessage message{WM_ACTIVATE, state, 0, 0};
+    WindowOf(form).form->Dispatch(message);
+}
+
+void MemoryPlatform::Activate(THandle form) {
+    if (activeWindow == form) return;
+    if (activeWindow) Deactivate(activeWindow);
+    activeWindow = form;
+    constexpr unsigned kActive = 1;
+    SendActivate(form, kActive);
+}
+
+void MemoryPlatform::Deactivate(THandle form) {
+    if (activeWindow != form) return;
+    SendActivate(form, WA_INACTIVE);
+    activeWindow = 0;
+    focused = 0;
+}
+
+void MemoryPlatform::SetFocus(THandle handle) {
+    // Focus in a form that is not active activates it first.
+    const Window& window = WindowOf(handle);
+    Activate(window.form ? handle : window.parent);
+    focused = handle;
 }
 
 bool MemoryPlatform::IsWindowVisible(THandle handle) { return WindowOf(handle).visible; }
@@ -181,7 +230,15 @@ TSize MemoryPlatform::TextExtent(const TFont& font, const std::string& text) {
 bool MemoryPlatform::IsChecked(THandle handle) { return WindowOf(handle).checked; }
 void MemoryPlatform::SetChecked(THandle handle, bool checked) { WindowOf(handle).checked = checked; }
 
-std::intptr_t MemoryPlatform::DefaultHandler(TForm&, TMessage&) { return 0; }
+std::intptr_t MemoryPlatform::DefaultHandler(TForm& form, TMessage& message) {
+    // An active window that keeps no focus of its own takes the focus itself.
+    if (message.Msg == WM_ACTIVATE && (message.WParam & 0xFFFF) != WA_INACTIVE) {
+        focused = form.Handle();
+        TMessage setFocus{WM_SETFOCUS, 0, 0, 0};
+        form.Dispatch(setFocus);
+    }
+    return 0;
+}
 
 // --- Timers and pointer --------------------------------------------------------------
 
@@ -203,6 +260,19 @@ short MemoryPlatform::GetAsyncKeyState(int key) {
 
 namespace {
 constexpr THandle kScreenDC = 0x5C4EE2;
+}
+
+TSize MemoryPlatform::ScreenSize() {
+    if (primarySize.cx > 0 && primarySize.cy > 0) return primarySize;
+    return {screen.width, screen.height};
+}
+
+TRect MemoryPlatform::VirtualScreen() { return Bounds(screenOrigin.x, screenOrigin.y, screen.width, screen.height); }
+
+void MemoryPlatform::FlushComposition() {
+    if (!compositionEnabled) return;
+    ++compositionFlushes;
+    staleFrames_.clear();
 }
 
 THandle MemoryPlatform::GetScreenDC() {
@@ -248,11 +318,20 @@ void MemoryPlatform::CopyRect(const TSurface& dest, const TRect& destRect, const
     TPixels* to = Pixels(dest);
     const TPixels* from = Pixels(source);
     if (!to || !from) return;
+    // The screen's device context works in screen coordinates.
+    const bool screenSource = source.kind == TSurface::Screen;
+    const TPoint origin = screenSource ? screenOrigin : TPoint{};
     for (int y = 0; y < destRect.Height() && y < sourceRect.Height(); ++y)
         for (int x = 0; x < destRect.Width() && x < sourceRect.Width(); ++x) {
             int sx = sourceRect.Left + x, sy = sourceRect.Top + y;
             int dx = destRect.Left + x, dy = destRect.Top + y;
-            if (from->Contains(sx, sy) && to->Contains(dx, dy)) to->At(dx, dy) = from->At(sx, sy);
+            if (!from->Contains(sx - origin.x, sy - origin.y) || !to->Contains(dx, dy)) continue;
+            TColor pixel = from->At(sx - origin.x, sy - origin.y);
+            if (screenSource)
+                for (const StaleFrame& frame : staleFrames_)
+                    if (sx >= frame.rect.Left && sx < frame.rect.Right && sy >= frame.rect.Top && sy < frame.rect.Bottom)
+                        pixel = frame.pixels.At(sx - frame.rect.Left, sy - frame.rect.Top);
+            to->At(dx, dy) = pixel;
         }
 }
 
@@ -268,15 +347,21 @@ void MemoryPlatform::FillRect(const TSurface& dest, const TRect& rect, TColor co
 int MemoryPlatform::MessageBox(THandle owner, const std::string& text, const std::string& caption,
                                unsigned flags) {
     messageBoxes.push_back({owner, text, caption, flags});
+    // The box is active while it is up; its owner is active again after it.
+    const bool ownedByForm = owner && windows_.count(owner) && WindowOf(owner).form;
+    if (ownedByForm) Deactivate(owner);
+    focused = 0;
     if (onMessageBox) onMessageBox(messageBoxes.back());
+    if (ownedByForm && windows_.count(owner)) Activate(owner);
     if (messageBoxAnswers.empty()) return IDOK;
     int answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();
     return answer;
 }
 
-bool MemoryPlatform::ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) {
-    openDialogs.push_back({owner, filter});
+bool MemoryPlatform::ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                                       std::string& fileName) {
+    openDialogs.push_back({owner, filter, options});
     if (openDialogAnswers.empty()) return false;
     std::optional<std::string> answer = openDialogAnswers.front();
     openDialogAnswers.pop_front();

@@ -63,6 +63,7 @@ public:
     struct OpenDialogCall {
         THandle owner;
         std::string filter;
+        unsigned options;
     };
     struct BrowseCall {
         THandle owner;
@@ -83,7 +84,16 @@ public:
     TPoint cursor;
     bool cursorAvailable = true;
     bool leftButton = false;
+    // The picture of all displays together, whose top-left pixel lies at
+    // screenOrigin in screen coordinates; the primary display is the part
+    // from (0, 0) of primarySize (none given: the whole picture).
     TPixels screen{1280, 1024, clBlack};
+    TPoint screenOrigin;
+    TSize primarySize;
+    int pixelsPerInch = 96;
+    // With a compositor, a window just hidden stays in the picture of the
+    // screen (as its client area last looked) until a frame is presented.
+    bool compositionEnabled = false;
     std::deque<int> messageBoxAnswers;                         // default IDOK
     std::deque<std::optional<std::string>> openDialogAnswers;  // nullopt: cancel
     std::deque<std::optional<std::string>> folderAnswers;      // nullopt: cancel; "": no path
@@ -104,6 +114,21 @@ public:
     int bitmapsAlive = 0;
     int keyStateQueries = 0;
     int restores = 0;
+    int compositionFlushes = 0;
+    std::string applicationTitle;
+    // Called at every show command, before it takes effect.
+    std::function<void(THandle window, int command)> onShowWindow;
+
+    // --- Activation and keyboard focus ------------------------------------------
+    // As the window system does: a form shown with an activating command
+    // becomes the active window; a message box takes the activation from its
+    // owner and gives it back; activating a form sends it WM_ACTIVATE, and
+    // the system's handling of that gives the form itself the focus.
+    THandle activeWindow = 0;
+    THandle focused = 0;
+    // The user turns to another program (Deactivate) and back (Activate).
+    void Activate(THandle form);
+    void Deactivate(THandle form);
     Window& WindowOf(THandle handle);
     TColor ClientPixel(THandle form, int x, int y) { return WindowOf(form).surface.At(x, y); }
 
@@ -121,6 +146,7 @@ public:
     void Run(TApplication& application) override;
     void Terminate() override {}
     void RestoreApplication() override { ++restores; }
+    void SetApplicationTitle(const std::string& title) override { applicationTitle = title; }
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;
@@ -138,12 +164,18 @@ public:
     TSize TextExtent(const TFont& font, const std::string& text) override;
     bool IsChecked(THandle window) override;
     void SetChecked(THandle window, bool checked) override;
+    THandle GetFocus() override { return focused; }
+    void SetFocus(THandle window) override;
     std::intptr_t DefaultHandler(TForm& form, TMessage& message) override;
     void StartTimer(TTimer& timer) override;
     void StopTimer(TTimer& timer) override;
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
-    TSize ScreenSize() override { return {screen.width, screen.height}; }
+    TSize ScreenSize() override;
+    TRect VirtualScreen() override;
+    int ScreenPixelsPerInch() override { return pixelsPerInch; }
+    bool CompositionEnabled() override { return compositionEnabled; }
+    void FlushComposition() override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;
@@ -153,7 +185,8 @@ public:
                   const TRect& sourceRect) override;
     void FillRect(const TSurface& dest, const TRect& rect, TColor color) override;
     int MessageBox(THandle owner, const std::string& text, const std::string& caption, unsigned flags) override;
-    bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) override;
+    bool ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                           std::string& fileName) override;
     void* BrowseForFolder(const TBrowseInfo& request) override;
     bool PathFromIdList(void* idList, char* path) override;
     void FreeIdList(void* idList) override;
@@ -161,6 +194,15 @@ public:
 private:
     TPixels* Pixels(const TSurface& surface);
     void Paint(THandle window);
+    void SendActivate(THandle form, unsigned state);
+
+    // Screen areas still showing a hidden window, until the next frame.
+    struct StaleFrame {
+        THandle window;
+        TRect rect;
+        TPixels pixels;
+    };
+    std::vector<StaleFrame> staleFrames_;
 
     THandle nextHandle_ = 0x100;
     long long now_ = 0;

@@ -28,6 +28,7 @@ namespace fw::win32 {
 
 namespace {
 
+constexpr wchar_t kApplicationClass[] = L"FwApplication";
 constexpr wchar_t kFormClass[] = L"FwForm";
 constexpr wchar_t kLabelClass[] = L"FwLabel";
 constexpr int kFirstControlId = 100;
@@ -59,6 +60,18 @@ void Guarded(F&& handler) {
 struct Win32State {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool comInitialized = false;
+    // The application's own window: never seen (it has no size), it owns
+    // every form and stands for the program on the task bar and in the list
+    // of running programs under the application's title, while each form
+    // keeps its own caption.  It is shown when the main form first is.
+    HWND applicationWindow = nullptr;
+    // The main form was hidden because the program was minimised.
+    bool mainFormMinimised = false;
+    // The desktop compositor's functions, from the system's dwmapi.dll,
+    // which Windows versions before Vista lack.
+    HMODULE dwmapi = nullptr;
+    HRESULT(WINAPI* dwmIsCompositionEnabled)(BOOL*) = nullptr;
+    HRESULT(WINAPI* dwmFlush)() = nullptr;
     std::string exeName;
     std::map<HWND, TForm*> forms;
     // Where each form's window stands, kept up to date from the window's
@@ -108,8 +121,12 @@ struct Win32State {
         auto found = controls.find(hwnd);
         return found == controls.end() ? nullptr : found->second;
     }
+    HWND MainFormWindow() const {
+        return Application && Application->MainForm() ? Hwnd(Application->MainForm()->Handle()) : nullptr;
+    }
 
-    // A green check mark, the OK button's glyph, drawn once.
+    // A green check mark, the OK button's glyph, drawn once at the size the
+    // screen's pixels per inch call for.
     HICON CheckGlyph();
 };
 
@@ -134,6 +151,12 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         State().formRects.erase(hwnd);
     }
     if (msg == WM_WINDOWPOSCHANGED) GetWindowRect(hwnd, &State().formRects[hwnd]);
+    // The program's task bar button comes with its main form, just before it.
+    if (msg == WM_WINDOWPOSCHANGING && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        HWND application = State().applicationWindow;
+        if (application && hwnd == State().MainFormWindow() && !IsWindowVisible(application))
+            ::ShowWindow(application, SW_SHOWNOACTIVATE);
+    }
     TMessage message{msg, wParam, lParam, 0};
     bool erase = msg == WM_ERASEBKGND;
     if (erase) self->BindPaintDC(Handle(hwnd), static_cast<THandle>(wParam));
@@ -150,11 +173,56 @@ RECT ChildRect(HWND hwnd) {
     return rect;
 }
 
+// Where a control stands in its form, as the control itself says.
+RECT LogicalRect(const TControl& control) {
+    return {control.Left(), control.Top(), control.Left() + control.Width(), control.Top() + control.Height()};
+}
+
+// How far a text drawn in this font reaches past the end of its advance: an
+// italic letter leans out to the right of the place the next letter would
+// take.  Measured on the glyphs' black boxes as the system renders them
+// (synthesised slants included).
+int InkOverhang(HFONT font, const std::wstring& text) {
+    if (text.empty()) return 0;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+    long pen = 0;
+    long inkRight = 0;
+    for (wchar_t c : text) {
+        GLYPHMETRICS metrics{};
+        if (GetGlyphOutlineW(dc, c, GGO_METRICS, &metrics, 0, nullptr, &identity) == GDI_ERROR) {
+            ABC abc{};
+            if (!GetCharABCWidthsW(dc, c, c, &abc)) continue;
+            inkRight = std::max<long>(inkRight, pen + abc.abcA + static_cast<long>(abc.abcB));
+            pen += abc.abcA + static_cast<long>(abc.abcB) + abc.abcC;
+            continue;
+        }
+        inkRight = std::max<long>(inkRight, pen + metrics.gmptGlyphOrigin.x + static_cast<long>(metrics.gmBlackBoxX));
+        pen += metrics.gmCellIncX;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return static_cast<int>(std::max<long>(inkRight - pen, 0));
+}
+
+// A label's window: its own rectangle, widened to the right by its text's
+// overhang, so that an italic last letter is drawn whole.  The label's
+// bounds (and so any hit rectangle made from them) stay as they are.
+RECT LabelWindowRect(const TLabel& label) {
+    RECT rect = LogicalRect(label);
+    rect.right += InkOverhang(State().FontFor(label.Font()), Widen(label.Caption()));
+    return rect;
+}
+
+// Draws a label's text in its own rectangle (`area`, in the device
+// context's coordinates).  The text is not clipped to that rectangle: what
+// reaches beyond it, an italic overhang, lies in the label's widened window.
 void DrawLabelText(HDC dc, TLabel& label, RECT area) {
     HGDIOBJ old = SelectObject(dc, State().FontFor(*label.Font()));
     SetTextColor(dc, ColorRef(label.Font()->Color()));
     SetBkMode(dc, TRANSPARENT);
-    UINT format = DT_NOPREFIX | DT_SINGLELINE | DT_TOP;
+    UINT format = DT_NOPREFIX | DT_SINGLELINE | DT_TOP | DT_NOCLIP;
     if (label.Alignment() == taCenter) format |= DT_CENTER;
     if (label.Alignment() == taRightJustify) format |= DT_RIGHT;
     std::wstring text = Widen(label.Caption());
@@ -166,6 +234,18 @@ void DrawLabelText(HDC dc, TLabel& label, RECT area) {
 void InvalidateLabelArea(HWND hwnd) {
     RECT rect = ChildRect(hwnd);
     RedrawWindow(GetParent(hwnd), &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// Gives a label's window the rectangle its bounds and text call for, and
+// repaints what it leaves and what it covers.
+void PlaceLabelWindow(HWND hwnd, const TLabel& label) {
+    const RECT want = LabelWindowRect(label);
+    const RECT now = ChildRect(hwnd);
+    if (EqualRect(&want, &now)) return;
+    InvalidateLabelArea(hwnd);
+    SetWindowPos(hwnd, nullptr, want.left, want.top, want.right - want.left, want.bottom - want.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateLabelArea(hwnd);
 }
 
 // Labels are child windows that draw only their text.  Their background is
@@ -199,9 +279,10 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         for (TControl* control : label->Form().Controls()) {
             auto* other = dynamic_cast<TLabel*>(control);
             if (!other || !other->Visible() || !other->Handle()) continue;
-            RECT area = ChildRect(Hwnd(other->Handle()));
+            RECT reach = ChildRect(Hwnd(other->Handle()));
             RECT overlap;
-            if (!IntersectRect(&overlap, &area, &own)) continue;
+            if (!IntersectRect(&overlap, &reach, &own)) continue;
+            RECT area = LogicalRect(*other);
             OffsetRect(&area, -own.left, -own.top);
             DrawLabelText(dc, *other, area);
         }
@@ -216,11 +297,43 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The application's window passes what the user asks of the program's task
+// bar button on to the main form: the focus when it is activated, and a
+// request to close.
+LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND main = State().MainFormWindow();
+    switch (msg) {
+    case WM_SETFOCUS:
+        if (main && IsWindowVisible(main)) {
+            // A message box the main form waits for takes it instead.
+            HWND target = GetLastActivePopup(main);
+            SetActiveWindow(target && IsWindowEnabled(target) ? target : main);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (main) SendMessageW(main, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+        // Restored from the task bar: the main form comes back.
+        if (State().mainFormMinimised && !IsIconic(hwnd)) {
+            State().mainFormMinimised = false;
+            if (main) ::ShowWindow(main, SW_SHOW);
+        }
+        break;
+    default: break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 }  // namespace
 
 HICON Win32State::CheckGlyph() {
     if (checkGlyph) return checkGlyph;
-    constexpr int size = 16;
+    HDC screenDC = GetDC(nullptr);
+    const int size = fw::MulDiv(16, GetDeviceCaps(screenDC, LOGPIXELSY), 96);
+    ReleaseDC(nullptr, screenDC);
+    const double unit = size / 16.0;  // the glyph is designed on 16 x 16
     BITMAPV5HEADER header{};
     header.bV5Size = sizeof header;
     header.bV5Width = size;
@@ -248,9 +361,9 @@ HICON Win32State::CheckGlyph() {
     };
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            double d = std::min(distance(x + 0.5, y + 0.5, 2.5, 8.5, 6, 12),
-                                distance(x + 0.5, y + 0.5, 6, 12, 13.5, 3.5));
-            double coverage = std::clamp(2.0 - d, 0.0, 1.0);
+            const double px = (x + 0.5) / unit, py = (y + 0.5) / unit;
+            double d = std::min(distance(px, py, 2.5, 8.5, 6, 12), distance(px, py, 6, 12, 13.5, 3.5)) * unit;
+            double coverage = std::clamp(2.0 * unit - d, 0.0, 1.0);
             auto alpha = static_cast<std::uint32_t>(coverage * 255);
             // Premultiplied green 0x00A000.
             pixels[y * size + x] = (alpha << 24) | ((0xA0 * alpha / 255) << 8);
@@ -290,6 +403,31 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
     label.hCursor = form.hCursor;
     label.lpszClassName = kLabelClass;
     RegisterClassExW(&label);
+
+    WNDCLASSEXW application{};
+    application.cbSize = sizeof application;
+    application.lpfnWndProc = ApplicationProc;
+    application.hInstance = state_->instance;
+    application.hIcon = form.hIcon;  // the task bar button's icon
+    application.lpszClassName = kApplicationClass;
+    RegisterClassExW(&application);
+    state_->applicationWindow =
+        CreateWindowExW(0, kApplicationClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+                        nullptr, nullptr, state_->instance, nullptr);
+
+    // By its full path, so that no other folder can offer a dwmapi.dll.
+    std::wstring system(MAX_PATH, L'\0');
+    UINT length = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    if (length > 0 && length < system.size()) {
+        system.resize(length);
+        state_->dwmapi = LoadLibraryW((system + L"\\dwmapi.dll").c_str());
+    }
+    if (state_->dwmapi) {
+        state_->dwmIsCompositionEnabled = reinterpret_cast<HRESULT(WINAPI*)(BOOL*)>(
+            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmIsCompositionEnabled")));
+        state_->dwmFlush = reinterpret_cast<HRESULT(WINAPI*)()>(
+            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmFlush")));
+    }
 }
 
 Win32Platform::~Win32Platform() {
@@ -300,6 +438,8 @@ Win32Platform::~Win32Platform() {
     }
     for (auto& [key, font] : state_->fonts) DeleteObject(font);
     if (state_->checkGlyph) DestroyIcon(state_->checkGlyph);
+    if (state_->applicationWindow) ::DestroyWindow(state_->applicationWindow);
+    if (state_->dwmapi) FreeLibrary(state_->dwmapi);
     if (state_->comInitialized) CoUninitialize();
     InstallPlatform(previous_);
     delete state_;
@@ -382,10 +522,13 @@ void Win32Platform::Terminate() {
 }
 
 void Win32Platform::RestoreApplication() {
-    if (Application && Application->MainForm()) {
-        HWND main = Hwnd(Application->MainForm()->Handle());
-        if (IsIconic(main)) ::ShowWindow(main, SW_RESTORE);
-    }
+    if (state_->applicationWindow && IsIconic(state_->applicationWindow))
+        ::ShowWindow(state_->applicationWindow, SW_RESTORE);
+    if (HWND main = state_->MainFormWindow(); main && IsIconic(main)) ::ShowWindow(main, SW_RESTORE);
+}
+
+void Win32Platform::SetApplicationTitle(const std::string& title) {
+    if (state_->applicationWindow) SetWindowTextW(state_->applicationWindow, Widen(title).c_str());
 }
 
 // --- Windows ---------------------------------------------------------------------------
@@ -401,13 +544,14 @@ THandle Win32Platform::CreateFormWindow(TForm& form) {
     DWORD exStyle = 0;
     if (design.FormStyle == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
     if (design.AcceptFiles) exStyle |= WS_EX_ACCEPTFILES;
-    RECT rect{0, 0, design.ClientWidth, design.ClientHeight};
+    RECT rect{0, 0, form.Scale(design.ClientWidth), form.Scale(design.ClientHeight)};
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     int x = design.Position == poDefault ? CW_USEDEFAULT : design.Left;
     int y = design.Position == poDefault ? CW_USEDEFAULT : design.Top;
     std::wstring caption = Widen(design.Caption);
+    // Owned by the application's window, a form has no task bar button of its own.
     HWND hwnd = CreateWindowExW(exStyle, kFormClass, caption.c_str(), style, x, y, rect.right - rect.left,
-                                rect.bottom - rect.top, nullptr, nullptr, state_->instance, &form);
+                                rect.bottom - rect.top, state_->applicationWindow, nullptr, state_->instance, &form);
     if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
     GetWindowRect(hwnd, &state_->formRects[hwnd]);
     return Handle(hwnd);
@@ -444,8 +588,10 @@ THandle Win32Platform::CreateControlWindow(TControl& control) {
         id = button && button->Default() ? IDOK : state_->nextControlId++;
     }
     std::wstring text = Widen(control.Caption());
-    HWND hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, control.Left(), control.Top(),
-                                control.Width(), control.Height(), parent,
+    RECT place = LogicalRect(control);
+    if (auto* label = dynamic_cast<TLabel*>(&control)) place = LabelWindowRect(*label);
+    HWND hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, place.left, place.top,
+                                place.right - place.left, place.bottom - place.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state_->instance, nullptr);
     if (!hwnd) throw Exception("ウィンドウを作成できません。\n" + ErrorText(GetLastError()));
     state_->controls[hwnd] = &control;
@@ -484,8 +630,11 @@ void Win32Platform::SetWindowText(THandle window, const std::string& text) {
     HWND hwnd = Hwnd(window);
     SetWindowTextW(hwnd, Widen(text).c_str());
     // A label's old text must be painted over: erase it from the form's
-    // background and draw the new text.
-    if (dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) InvalidateLabelArea(hwnd);
+    // background and draw the new text, whose overhang may differ.
+    if (auto* label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) {
+        InvalidateLabelArea(hwnd);
+        PlaceLabelWindow(hwnd, *label);
+    }
 }
 
 std::string Win32Platform::GetWindowText(THandle window) {
@@ -512,11 +661,13 @@ TRect Win32Platform::WindowRect(THandle window) {
 
 void Win32Platform::SetWindowRect(THandle window, const TRect& rect) {
     HWND hwnd = Hwnd(window);
-    bool label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd)) != nullptr;
-    // A label that changes size leaves or covers text of labels around it.
-    if (label) InvalidateLabelArea(hwnd);
+    // A label that changes size leaves or covers text of labels around it;
+    // its window follows its bounds and its text's overhang.
+    if (auto* label = dynamic_cast<TLabel*>(state_->ControlOf(hwnd))) {
+        PlaceLabelWindow(hwnd, *label);
+        return;
+    }
     SetWindowPos(hwnd, nullptr, rect.Left, rect.Top, rect.Width(), rect.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-    if (label) InvalidateLabelArea(hwnd);
 }
 
 TRect Win32Platform::ClientRect(THandle window) {
@@ -545,8 +696,9 @@ void Win32Platform::UpdateWindow(THandle window) {
 
 void Win32Platform::FontChanged(TControl& control) {
     HWND hwnd = Hwnd(control.Handle());
-    if (control.Kind() == TControlKind::Label) {
+    if (auto* label = dynamic_cast<TLabel*>(&control)) {
         InvalidateLabelArea(hwnd);
+        PlaceLabelWindow(hwnd, *label);
     } else {
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state_->FontFor(*control.Font())), TRUE);
     }
@@ -573,6 +725,10 @@ void Win32Platform::SetChecked(THandle window, bool checked) {
     SendMessageW(Hwnd(window), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+THandle Win32Platform::GetFocus() { return Handle(::GetFocus()); }
+
+void Win32Platform::SetFocus(THandle window) { ::SetFocus(Hwnd(window)); }
+
 std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
     HWND hwnd = Hwnd(form.Handle());
     switch (message.Msg) {
@@ -590,12 +746,17 @@ std::intptr_t Win32Platform::DefaultHandler(TForm& form, TMessage& message) {
     case WM_CLOSE:
         form.Close();
         return 0;
-    case WM_SETFOCUS: {
-        // Focus goes to the first control in tab order, as in a dialog.
-        HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE);
-        if (first) SetFocus(first);
-        return 0;
-    }
+    case WM_SYSCOMMAND:
+        // Minimising the main form minimises the program: its task bar
+        // button stays and the form is hidden until the program is restored.
+        if ((message.WParam & 0xFFF0) == SC_MINIMIZE && hwnd == state_->MainFormWindow() &&
+            state_->applicationWindow && ::IsWindowVisible(state_->applicationWindow)) {
+            ::ShowWindow(state_->applicationWindow, SW_MINIMIZE);
+            ::ShowWindow(hwnd, SW_HIDE);
+            state_->mainFormMinimised = true;
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message.Msg, message.WParam, message.LParam);
     case WM_DROPFILES: {
         auto drop = reinterpret_cast<HDROP>(message.WParam);
         std::vector<std::string> files;
@@ -636,6 +797,34 @@ short Win32Platform::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key);
 // --- Drawing ---------------------------------------------------------------------------------
 
 TSize Win32Platform::ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+TRect Win32Platform::VirtualScreen() {
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) {
+        TSize primary = ScreenSize();
+        return Bounds(0, 0, primary.cx, primary.cy);
+    }
+    return Bounds(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), width, height);
+}
+
+// The system's setting, which a program that declares itself aware of it
+// (as ours do in their manifests) sees unchanged.
+int Win32Platform::ScreenPixelsPerInch() {
+    HDC dc = GetDC(nullptr);
+    int pixelsPerInch = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return pixelsPerInch > 0 ? pixelsPerInch : 96;
+}
+
+bool Win32Platform::CompositionEnabled() {
+    BOOL enabled = FALSE;
+    return state_->dwmIsCompositionEnabled && SUCCEEDED(state_->dwmIsCompositionEnabled(&enabled)) && enabled;
+}
+
+void Win32Platform::FlushComposition() {
+    if (state_->dwmFlush) state_->dwmFlush();
+}
 
 THandle Win32Platform::GetScreenDC() { return reinterpret_cast<THandle>(GetDC(nullptr)); }
 
@@ -751,7 +940,8 @@ int Win32Platform::MessageBox(THandle owner, const std::string& text, const std:
     return MessageBoxW(Hwnd(owner), Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 
-bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) {
+bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                                      std::string& fileName) {
     // "description|pattern|..." becomes "description\0pattern\0...\0\0".
     std::wstring filters = Widen(filter);
     std::replace(filters.begin(), filters.end(), L'|', L'\0');
@@ -765,7 +955,7 @@ bool Win32Platform::ExecuteOpenDialog(THandle owner, const std::string& filter, 
     request.nFilterIndex = 1;
     request.lpstrFile = buffer.data();
     request.nMaxFile = static_cast<DWORD>(buffer.size());
-    request.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+    request.Flags = OFN_EXPLORER | options;
     if (!GetOpenFileNameW(&request)) return false;
     fileName = NarrowPath(buffer.c_str());
     return true;

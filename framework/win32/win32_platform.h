@@ -23,6 +23,7 @@ public:
     void Run(TApplication& application) override;
     void Terminate() override;
     void RestoreApplication() override;
+    void SetApplicationTitle(const std::string& title) override;
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;
@@ -40,12 +41,18 @@ public:
     TSize TextExtent(const TFont& font, const std::string& text) override;
     bool IsChecked(THandle window) override;
     void SetChecked(THandle window, bool checked) override;
+    THandle GetFocus() override;
+    void SetFocus(THandle window) override;
     std::intptr_t DefaultHandler(TForm& form, TMessage& message) override;
     void StartTimer(TTimer& timer) override;
     void StopTimer(TTimer& timer) override;
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
     TSize ScreenSize() override;
+    TRect VirtualScreen() override;
+    int ScreenPixelsPerInch() override;
+    bool CompositionEnabled() override;
+    void FlushComposition() override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;
@@ -55,7 +62,8 @@ public:
                   const TRect& sourceRect) override;
     void FillRect(const TSurface& dest, const TRect& rect, TColor color) override;
     int MessageBox(THandle owner, const std::string& text, const std::string& caption, unsigned flags) override;
-    bool ExecuteOpenDialog(THandle owner, const std::string& filter, std::string& fileName) override;
+    bool ExecuteOpenDialog(THandle owner, const std::string& filter, unsigned options,
+                           std::string& fileName) override;
     void* BrowseForFolder(const TBrowseInfo& request) override;
     bool PathFromIdList(void* idList, char* path) override;
     void FreeIdList(void* idList) override;

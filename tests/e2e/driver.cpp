@@ -318,6 +318,17 @@ HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HW
     return found;
 }
 
+std::vector<HWND> TaskbarWindows(DWORD processId) {
+    std::vector<HWND> buttons;
+    for (HWND window : TopLevelWindows(processId)) {
+        if (!IsWindowVisible(window)) continue;
+        const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+        const bool unowned = GetWindow(window, GW_OWNER) == nullptr;
+        if ((exStyle & WS_EX_APPWINDOW) || (unowned && !(exStyle & WS_EX_TOOLWINDOW))) buttons.push_back(window);
+    }
+    return buttons;
+}
+
 HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD timeoutMs) {
     return WaitForWindow(processId, timeoutMs,
                          [&](HWND window) { return IsVisible(window) && WindowText(window) == text; });

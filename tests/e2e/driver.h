@@ -124,6 +124,10 @@ HWND WaitForWindow(DWORD processId, DWORD timeoutMs,
                    const std::function<bool(HWND)>& match = {});
 // The first visible top-level window of the process with exactly this text.
 HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD timeoutMs);
+// The windows of the process the shell gives a task bar button (and an
+// entry in the task switcher): visible top-level windows that are either
+// marked as application windows, or owned by no window and not tool windows.
+std::vector<HWND> TaskbarWindows(DWORD processId);
 
 // The text a window reports for WM_GETTEXT (also the content of another
 // process's edit control); empty if the window does not answer.

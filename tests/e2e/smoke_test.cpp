@@ -1,9 +1,13 @@
 // Smoke tests of the two programs: each starts under Wine, shows its window
-// with the designed geometry, and ends with exit code 0 when asked to close.
-// And the player stand-in, a console program, run once for each of its
-// commands that touch the settings file.
+// with the designed geometry scaled to the screen's pixels per inch, has one
+// task bar button named after the program, and ends with exit code 0 when
+// asked to close.  The same tests run in a Wine prefix set to 144 pixels per
+// inch (tests/e2e/CMakeLists.txt), where SORBEL_EXPECTED_DPI says so.  And
+// the player stand-in, a console program, run once for each of its commands
+// that touch the settings file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +20,51 @@ namespace {
 // several seconds.
 constexpr DWORD kTimeoutMs = 30000;
 
+// What the programs' layouts come to at a setting of the screen: Vistel's
+// client area and the place of its mode label, Tovakin's client area and
+// the place of its source field.
+struct Scale {
+    int dpi;
+    SIZE vistel;
+    POINT mode;
+    SIZE tovakin;
+    POINT source;
+};
+constexpr Scale kScales[] = {
+    {96, {198, 90}, {120, 72}, {442, 100}, {120, 8}},
+    {144, {297, 135}, {180, 108}, {663, 150}, {180, 12}},
+};
+
+// The setting this run is meant for.
+int ExpectedDpi() {
+    const char* value = std::getenv("SORBEL_EXPECTED_DPI");
+    return value && *value ? std::atoi(value) : 96;
+}
+
+const Scale* ExpectedScale() {
+    for (const Scale& scale : kScales)
+        if (scale.dpi == ExpectedDpi()) return &scale;
+    return nullptr;
+}
+
+TEST(Screen, HasThePixelsPerInchThisRunIsFor) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(dpi, ExpectedDpi());
+    EXPECT_NE(ExpectedScale(), nullptr) << "no expectations for " << ExpectedDpi() << " pixels per inch";
+}
+
+// The one task bar button of a process: its window, with this text.
+testing::AssertionResult OneTaskbarButton(DWORD processId, const std::wstring& text, HWND& button) {
+    const std::vector<HWND> buttons = e2e::TaskbarWindows(processId);
+    if (buttons.size() != 1) return testing::AssertionFailure() << buttons.size() << " task bar buttons";
+    button = buttons.front();
+    if (e2e::WindowText(button) != text)
+        return testing::AssertionFailure() << "the button says \"" << e2e::Utf8(e2e::WindowText(button)) << "\"";
+    return testing::AssertionSuccess();
+}
+
 // The program's path from the command line, or a failure naming what is missing.
 testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
     path = e2e::ProgramPath(name);
@@ -27,6 +76,8 @@ testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring
 }
 
 TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
+    const Scale* scale = ExpectedScale();
+    ASSERT_NE(scale, nullptr);
     std::wstring exe;
     ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
     // Vistel reads Sorbel.ini from its own folder: run a copy in a fresh
@@ -49,18 +100,35 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     ASSERT_NE(window, nullptr) << "no window with text \"Vistel\"";
 
     const SIZE client = e2e::ClientSize(window);
-    EXPECT_EQ(client.cx, 198);
-    EXPECT_EQ(client.cy, 90);
+    EXPECT_EQ(client.cx, scale->vistel.cx);
+    EXPECT_EQ(client.cy, scale->vistel.cy);
     const RECT frame = e2e::WindowRect(window);
     EXPECT_EQ(frame.left, 757);
     EXPECT_EQ(frame.top, 136);
     // No caption and no frame: the window is exactly its client area.
-    EXPECT_EQ(frame.right - frame.left, 198);
-    EXPECT_EQ(frame.bottom - frame.top, 90);
+    EXPECT_EQ(frame.right - frame.left, scale->vistel.cx);
+    EXPECT_EQ(frame.bottom - frame.top, scale->vistel.cy);
     const LONG_PTR style = e2e::Style(window);
     EXPECT_NE(style & WS_POPUP, 0);
     EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_NE(e2e::ExStyle(window) & WS_EX_TOPMOST, 0);
+
+    // Shown by its first poll, with one task bar button named after the program.
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::IsVisible(window); }, kTimeoutMs));
+    HWND button = nullptr;
+    EXPECT_TRUE(OneTaskbarButton(vistel.Id(), L"Vistel", button));
+    EXPECT_EQ(GetWindow(window, GW_OWNER), button);
+
+    // A press on the mode label, at its scaled place, steps the mode: the
+    // cursor and the label meet in screen pixels.
+    HWND mode = e2e::FindChild(window, L"連続再生");
+    ASSERT_NE(mode, nullptr);
+    RECT place = e2e::WindowRect(mode);
+    EXPECT_EQ(place.left - frame.left, scale->mode.x);
+    EXPECT_EQ(place.top - frame.top, scale->mode.y);
+    ASSERT_TRUE(e2e::Click((place.left + place.right) / 2, (place.top + place.bottom) / 2));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return GetPrivateProfileIntW(L"VISTEL", L"How", -1, ini.c_str()) == 1; },
+                               kTimeoutMs));
 
     ASSERT_TRUE(e2e::PostClose(window));
     DWORD exitCode = 0xFFFFFFFF;
@@ -115,6 +183,8 @@ TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
 }
 
 TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
+    const Scale* scale = ExpectedScale();
+    ASSERT_NE(scale, nullptr);
     std::wstring exe;
     ASSERT_TRUE(ProgramAvailable(L"Tovakin", exe));
     e2e::TempDir dir;
@@ -131,11 +201,30 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     ASSERT_NE(window, nullptr) << "no visible window with the converter's caption";
 
     const SIZE client = e2e::ClientSize(window);
-    EXPECT_EQ(client.cx, 442);
-    EXPECT_EQ(client.cy, 100);
+    EXPECT_EQ(client.cx, scale->tovakin.cx);
+    EXPECT_EQ(client.cy, scale->tovakin.cy);
     EXPECT_NE(e2e::Style(window) & WS_CAPTION, 0);
     // A fixed border: the user cannot resize the window.
     EXPECT_EQ(e2e::Style(window) & WS_THICKFRAME, 0);
+    bool sourceField = false;
+    for (const e2e::ChildWindow& child : e2e::Children(window))
+        sourceField |= child.className == L"Edit" && child.rect.left == scale->source.x && child.rect.top == scale->source.y;
+    EXPECT_TRUE(sourceField) << "no edit box at the source field's place";
+
+    // The task bar and the task switcher name the program by the
+    // application's title; the window keeps its caption.
+    HWND button = nullptr;
+    ASSERT_TRUE(OneTaskbarButton(tovakin.Id(), L"Zelbin", button));
+    EXPECT_EQ(GetWindow(window, GW_OWNER), button);
+    EXPECT_EQ(e2e::WindowText(window), caption);
+    // Minimised, the program keeps its button and the window goes; restored
+    // from the button, the window is back.
+    ASSERT_TRUE(PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return IsIconic(button) && !e2e::IsVisible(window); }, kTimeoutMs))
+        << "button minimised " << IsIconic(button) << ", window shown " << e2e::IsVisible(window);
+    EXPECT_TRUE(e2e::IsVisible(button));
+    ASSERT_TRUE(PostMessageW(button, WM_SYSCOMMAND, SC_RESTORE, 0));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsIconic(button) && e2e::IsVisible(window); }, kTimeoutMs));
 
     ASSERT_TRUE(e2e::PostClose(window));
     DWORD exitCode = 0xFFFFFFFF;

@@ -661,7 +661,9 @@ TEST_F(TovakinDialog, EnterInAnEditBoxConverts) {
 
     // Again, with the focus back in the field after the box: a folder that
     // already ends with a backslash is left as it is, and the same source
-    // gives the same cassette.
+    // gives the same cassette.  The box gives the focus back by itself.
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Focused() == output_; }, kTimeoutMs))
+        << "the focus went to \"" << Utf8(e2e::WindowText(Focused())) << "\"";
     ASSERT_TRUE(FocusWithMouse(output_));
     ASSERT_TRUE(e2e::SendEnter());
     box = NextBox();

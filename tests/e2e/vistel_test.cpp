@@ -858,6 +858,84 @@ TEST_F(VistelTest, LabelsMirrorTheStatusSectionAndFollowItsChanges) {
     ExpectOnlyProgramAndSettings();
 }
 
+// ---------------------------------------------------------------- appearing
+
+// Looks at the process's top-level windows again and again, as fast as the
+// calls allow, until `stop` says so, the program ends or the guard time
+// passes; true if it stopped for one of the first two.
+bool WatchWindows(const e2e::Process& process, const std::function<bool(const std::vector<HWND>&)>& stop) {
+    const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+    while (GetTickCount64() < deadline) {
+        if (!process.Running()) return true;
+        if (stop(e2e::TopLevelWindows(process.Id()))) return true;
+    }
+    return false;
+}
+
+TEST_F(VistelTest, NoWindowEverAppearsWhenTheDisplayIsNotWanted) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> settings;
+    };
+    for (const Case& c : {Case{"no Sorbel.ini", std::nullopt},
+                          Case{"Visible=0", SettingsFile(With(DemoKeys(), L"Visible", L"0"))}}) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(ini_.c_str());
+        if (c.settings) {
+            ASSERT_TRUE(e2e::WriteFileBytes(ini_, *c.settings));
+        }
+        process_ = e2e::Process::Start(copy_, {}, dir_.Path());
+        ASSERT_TRUE(process_.Started()) << U8(process_.Error());
+        std::set<std::string> seen;
+        int looks = 0;
+        EXPECT_TRUE(WatchWindows(process_, [&](const std::vector<HWND>& windows) {
+            ++looks;
+            for (HWND window : windows)
+                if (e2e::IsVisible(window)) seen.insert(U8(e2e::WindowText(window)));
+            return false;
+        }));
+        ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero(c.name));
+        EXPECT_TRUE(seen.empty()) << seen.size() << " windows appeared, one with the text \"" << *seen.begin()
+                                  << "\"";
+        EXPECT_GT(looks, 10) << "the windows were hardly looked at";
+        EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("13")));
+    }
+    ExpectOnlyProgramAndSettings();
+}
+
+TEST_F(VistelTest, TheDisplayAppearsWithThePlayersStateAlreadyShown) {
+    ASSERT_TRUE(e2e::WriteFileBytes(ini_, SettingsFile(DemoKeys())));
+    process_ = e2e::Process::Start(copy_, {}, dir_.Path());
+    ASSERT_TRUE(process_.Started()) << U8(process_.Error());
+    // The first moment the display is seen, it shows the cassette line.
+    // The label's text is read as the window system keeps it, without a
+    // message that would wait for the display's own thread.
+    std::string firstSeen = "(never seen)";
+    ASSERT_TRUE(WatchWindows(process_, [&](const std::vector<HWND>& windows) {
+        for (HWND window : windows) {
+            if (!e2e::IsVisible(window) || e2e::ClientSize(window).cx == 0) continue;
+            window_ = window;
+            firstSeen = "(no label at LaPath's place)";
+            const POINT origin = e2e::ClientOrigin(window);
+            for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                const RECT r = e2e::WindowRect(child);
+                if (r.left != origin.x || r.top != origin.y) continue;
+                wchar_t text[256] = {};
+                GetWindowTextW(child, text, 256);
+                firstSeen = U8(text);
+            }
+            return true;
+        }
+        return false;
+    }));
+    ASSERT_TRUE(process_.Running());
+    EXPECT_EQ(firstSeen, U8(L"demo.cas 再生3/12全"));
+    // Shown without taking the focus from the program the user works in.
+    EXPECT_NE(GetForegroundWindow(), window_);
+    ASSERT_TRUE(Rewrite(With(DemoKeys(), L"Visible", L"0")));
+    ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("Visible=0"));
+}
+
 TEST_F(VistelTest, SavedColourSchemeOutsideTheCycleIsSavedAsSchemeZero) {
     // 18 lies outside 0 to 17: the display starts with scheme 0 (aqua) and
     // saves 0 at its close.
@@ -961,6 +1039,30 @@ TEST_F(VistelTest, PressOnColourStepsTheSchemeSavedAtClose) {
     ASSERT_TRUE(Rewrite(With(With(DemoKeys(), L"ColorNum", L"13"), L"Visible", L"0")));
     ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("Visible=0"));
     EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("14")));
+    ExpectOnlyProgramAndSettings();
+}
+
+TEST_F(VistelTest, TheEndOfTheSessionSavesTheSchemeAndEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(Start(SettingsFile(With(DemoKeys(), L"ColorNum", L"17"))));
+    // The user changes the scheme (17, yellow, to 0, aqua) and then logs off.
+    const auto labels = Labels(window_);
+    const POINT colour = Centre(window_, labels.at("LaColor"));
+    ASSERT_TRUE(e2e::Click(colour.x, colour.y, kHoldMs));
+    ASSERT_TRUE(WaitPumping([&] { return CountColour(ClientScreenRect(window_), RGB(0, 255, 255)) > 20; },
+                            kTimeoutMs))
+        << "no aqua text after a press on Color";
+    ASSERT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("17")));
+
+    // Asked whether the session may end, the display saves its scheme,
+    // agrees and goes on until the session does end.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("0")));
+    EXPECT_TRUE(process_.Running());
+    ASSERT_TRUE(SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &answer));
+    ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("WM_ENDSESSION"));
+    EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("0")));
     ExpectOnlyProgramAndSettings();
 }
 

@@ -3,6 +3,8 @@
 // windows, timers in the message loop, and the code page 932 conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +85,24 @@ const TFormDesign DialogDesign = {
     .BorderStyle = bsSingle,
     .Position = poDefault,
     .Controls = {},
+};
+
+// An italic label as the display has one, at the display's size.
+const TFormDesign ItalicDesign = {
+    .Name = "ItalicForm",
+    .Caption = "斜体",
+    .Left = 300,
+    .Top = 200,
+    .ClientWidth = 198,
+    .ClientHeight = 90,
+    .BorderStyle = bsNone,
+    .FormStyle = fsStayOnTop,
+    .Controls =
+        {
+            {.Kind = TControlKind::Label, .Name = "LaColor", .Left = 80, .Top = 72, .Width = 34, .Height = 15,
+             .Caption = "Color", .ParentFont = false,
+             .Font = {.Height = -15, .Color = clRed, .Style = fsItalic}, .AutoSize = true, .Transparent = true},
+        },
 };
 
 class Win32PlatformTest : public ::testing::Test {
@@ -234,6 +254,83 @@ TEST_F(Win32PlatformTest, TheBackgroundIsPaintedFromTheBitmapAndLabelsDrawOnlyTe
     ReleaseDC(nullptr, screen);
 }
 
+TEST_F(Win32PlatformTest, AnItalicLabelDrawsItsLastLetterWhole) {
+    TProbeForm* form = Create(ItalicDesign);
+    auto* label = form->Component<TLabel>("LaColor");
+    // Where the letters' ink ends when "Color" is drawn in the label's font
+    // without any clipping, counted from the text's left edge.
+    int inkEnd = -1;
+    SIZE advance{};
+    {
+        HFONT font = CreateFontW(-15, 0, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                 L"ＭＳ Ｐゴシック");
+        HDC dc = CreateCompatibleDC(nullptr);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof info.bmiHeader, 100, -30, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::uint32_t* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        HGDIOBJ oldFont = SelectObject(dc, font);
+        std::fill(bits, bits + 100 * 30, 0x00FFFFFFu);
+        SetBkMode(dc, TRANSPARENT);
+        GetTextExtentPoint32W(dc, L"Color", 5, &advance);
+        RECT area{10, 0, 90, 30};
+        DrawTextW(dc, L"Color", 5, &area, DT_NOPREFIX | DT_SINGLELINE | DT_TOP | DT_NOCLIP);
+        GdiFlush();
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 100; ++x)
+                if ((bits[y * 100 + x] & 0x00FFFFFFu) != 0x00FFFFFFu) inkEnd = std::max(inkEnd, x - 10);
+        SelectObject(dc, oldFont);
+        SelectObject(dc, oldBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        DeleteObject(font);
+    }
+    // The slanted "r" reaches past the text's advance.
+    ASSERT_GE(inkEnd, advance.cx) << "this font draws no overhang to look for";
+
+    form->picture = std::make_unique<TBitmap>();
+    form->picture->SetWidth(198);
+    form->picture->SetHeight(90);
+    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    ShowWindow(Hwnd(form->Handle()), SW_SHOWNOACTIVATE);
+    form->Repaint();
+    GdiFlush();
+    HDC screen = GetDC(nullptr);
+    int shownEnd = -1;
+    for (int y = label->Top(); y < label->Top() + label->Height(); ++y)
+        for (int x = label->Left(); x < label->Left() + 40; ++x)
+            if (GetPixel(screen, form->Left() + x, form->Top() + y) != static_cast<COLORREF>(kPicture))
+                shownEnd = std::max(shownEnd, x - label->Left());
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(shownEnd, inkEnd) << "the label is " << label->Width() << " wide";
+    // The label itself keeps the width of its text's advance.
+    EXPECT_EQ(label->Width(), advance.cx);
+}
+
+TEST_F(Win32PlatformTest, FormsBelongToTheApplicationsWindowWhichCarriesTheTitle) {
+    application.SetTitle("表示");
+    TProbeForm* form = nullptr;
+    application.CreateForm(form);
+    HWND hwnd = Hwnd(form->Handle());
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    ASSERT_NE(owner, nullptr);
+    wchar_t text[64] = {};
+    GetWindowTextW(owner, text, 64);
+    EXPECT_EQ(std::wstring(text), L"表示");
+    GetWindowTextW(hwnd, text, 64);
+    EXPECT_EQ(std::wstring(text), L"表示テスト");  // the form keeps its caption
+    RECT rect{};
+    GetWindowRect(owner, &rect);
+    EXPECT_TRUE(IsRectEmpty(&rect));  // never seen
+    EXPECT_FALSE(IsWindowVisible(owner));
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    EXPECT_TRUE(IsWindowVisible(owner));  // on the task bar with the main form
+    EXPECT_EQ(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+}
+
 TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
     TProbeForm* form = Create();
     application.Run();
@@ -255,6 +352,16 @@ TEST_F(Win32PlatformTest, TheCommandLineIsQuotedAgainArgumentByArgument) {
     // The platform answers with this process's own command line.
     EXPECT_EQ(platform.CommandLine(), win32::QuotedCommandLine(GetCommandLineW()));
     EXPECT_FALSE(platform.CommandLine().empty());
+}
+
+TEST(Win32Arithmetic, MulDivRoundsAsTheSystemsDoes) {
+    const int numbers[] = {0, 1, 2, 3, 5, 13, 17, 73, 198, 442, 757, 65535, 2147483647, -1, -3, -13, -37, -2147483647};
+    const int scales[][2] = {{144, 96}, {120, 96}, {96, 96}, {1, 3}, {2, 3}, {-1, 3}, {1, -3}, {2, 1}, {1, 0}};
+    for (int number : numbers)
+        for (const auto& scale : scales) {
+            SCOPED_TRACE(testing::Message() << number << " * " << scale[0] << " / " << scale[1]);
+            EXPECT_EQ(fw::MulDiv(number, scale[0], scale[1]), ::MulDiv(number, scale[0], scale[1]));
+        }
 }
 
 TEST(Win32Text, ConversionIsExactCodePage932) {

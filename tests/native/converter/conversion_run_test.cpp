@@ -251,6 +251,24 @@ TEST_F(ConversionRunTest, TheEnterKeyInAnEditBoxStartsTheRun) {
     EXPECT_EQ(files.Get("C:\\Out\\list.cas"), kForOut);
 }
 
+TEST_F(ConversionRunTest, TheFocusGoesBackWhereTheUserLeftIt) {
+    TMainForm& form = Open();
+    // At first, the first control in tab order has it.
+    EXPECT_EQ(Platform().focused, form.BtChange->Handle());
+    // Typing a folder name, the user presses Enter: after the error box
+    // the caret is back in the folder field.
+    Platform().SetFocus(form.EdOutput->Handle());
+    form.PressDefaultButton();
+    ASSERT_EQ(Boxes(), std::vector<Box>{InputErrorBox()});
+    EXPECT_EQ(Platform().focused, form.EdOutput->Handle());
+    // Likewise after a visit to another program.
+    Platform().SetFocus(form.EdCasFile->Handle());
+    Platform().Deactivate(form.Handle());
+    ASSERT_EQ(Platform().focused, 0u);
+    Platform().Activate(form.Handle());
+    EXPECT_EQ(Platform().focused, form.EdCasFile->Handle());
+}
+
 TEST_F(ConversionRunTest, MessageBoxesBelongToTheShownWindow) {
     TMainForm& form = Open();
     Convert("", "");

@@ -43,6 +43,10 @@ TEST_F(SelectionTest, ChoosingASourcePresetsTheOutputToItsFolder) {
         ASSERT_EQ(Platform().openDialogs.size(), 1u);
         EXPECT_EQ(Platform().openDialogs[0].owner, form.Handle());
         EXPECT_EQ(Platform().openDialogs[0].filter, kFilter);
+        // The framework's default options: no read-only check box, and the
+        // current folder left as it is.
+        EXPECT_EQ(Platform().openDialogs[0].options & (OFN_HIDEREADONLY | OFN_NOCHANGEDIR),
+                  OFN_HIDEREADONLY | OFN_NOCHANGEDIR);
         ExpectNothingElseHappened();
     }
 }

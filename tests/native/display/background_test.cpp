@@ -24,8 +24,8 @@ protected:
     void SetUp() override {
         platform.screen = Picture(1280, 1024, kFirst);
         StartWith(Section({"Visible=1"}));
-        Cycle();
-        ShowSettled();
+        Cycle();  // shows the window
+        platform.ProcessPaints();
     }
 
     // The client area shows `picture` as seen from the window's place `at`,
@@ -110,12 +110,52 @@ TEST_F(BackgroundTest, WhereTheWindowLiesOffTheSnapshotItPaintsBlack) {
     }
 }
 
+TEST_F(BackgroundTest, SnapshotCoversEveryDisplayAtItsScreenCoordinates) {
+    // A 1920 x 1080 display left of the 1280 x 1024 primary one: the
+    // desktop runs from (-1920, 0) to (1280, 1080).
+    const fw::TPixels desktop = Picture(3200, 1080, kSecond);
+    platform.screen = desktop;
+    platform.screenOrigin = {-1920, 0};
+    platform.primarySize = {1280, 1024};
+    Restart();
+    Cycle();
+    platform.ProcessPaints();
+    // Picture coordinates are screen coordinates moved by 1920.
+    ExpectClientShows(desktop, {757 + 1920, 136});
+    MainForm->SetLeft(-1500);
+    MainForm->SetTop(900);
+    platform.ProcessPaints();
+    ExpectClientShows(desktop, {-1500 + 1920, 900});
+    // A drag on the left display takes the new snapshot of all displays.
+    const fw::TPixels changed = Picture(3200, 1080, kFirst);
+    platform.screen = changed;
+    Drag(-20, 10);
+    ExpectClientShows(changed, {-1520 + 1920, 910});
+    EXPECT_EQ(platform.bitmapsAlive, 1);
+}
+
+TEST_F(BackgroundTest, WithACompositorTheHiddenWindowIsNotInTheDragSnapshot) {
+    // The window shows the first picture; then the screen beneath it changes.
+    platform.compositionEnabled = true;
+    const fw::TPixels second = Picture(1280, 1024, kSecond);
+    platform.screen = second;
+    Drag(10, 5);
+    // The snapshot was taken after the compositor dropped the hidden window.
+    ExpectClientShows(second, {767, 141});
+    EXPECT_EQ(platform.compositionFlushes, 1);
+
+    platform.compositionEnabled = false;
+    Drag(10, 5);
+    EXPECT_EQ(platform.compositionFlushes, 1);  // no compositor, nothing to wait for
+    ExpectClientShows(second, {777, 146});
+}
+
 TEST_F(BackgroundTest, ManyDragsKeepOneSnapshotAndReleaseTheScreen) {
     for (int i = 0; i < 12; ++i) Drag(3, 2);
     EXPECT_EQ(Position(), (fw::TPoint{757 + 36, 136 + 24}));
     EXPECT_EQ(platform.bitmapsAlive, 1);
     EXPECT_EQ(platform.screenDCsOutstanding, 0);
-    EXPECT_EQ(Window().showCommands.size(), 1u + 2u * 12u);  // the settling show, then hide and show per drag
+    EXPECT_EQ(Window().showCommands.size(), 1u + 2u * 12u);  // the first cycle's show, then hide and show per drag
     application.reset();
     EXPECT_EQ(platform.bitmapsAlive, 0);
 }

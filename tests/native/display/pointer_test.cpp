@@ -16,8 +16,16 @@ constexpr int kBackX = 150, kBackY = 5;     // on no reacting label
 class PointerTest : public VistelTest {
 protected:
     void SetUp() override {
-        StartWith(Section({"Visible=1", "How=0"}));
+        files.Put(kIni, Section({"Visible=1", "How=0"}));
+        StartShown();
+    }
+
+    // Starts afresh and runs the first cycle, which shows the window; the
+    // tests count the show commands that follow.
+    void StartShown() {
+        Restart();
         Cycle();
+        Window().showCommands.clear();
     }
 
     // A press that one cycle sees, then a cycle with the button up.
@@ -62,6 +70,32 @@ TEST_F(PointerTest, HitRectanglesIncludeEveryEdge) {
         Release();
         Cycle();
         EXPECT_FALSE(DragLatch || HowLatch || ColorLatch);
+    }
+}
+
+TEST_F(PointerTest, HitRectanglesFollowTheScaledLabelsInScreenPixels) {
+    platform.pixelsPerInch = 144;
+    StartShown();
+    enum Action { None, Mode, Colour, Drag };
+    struct Case {
+        int dx, dy;
+        Action action;
+    } cases[] = {
+        // LaHow at 180,108 sized 110 by 26; LaColor at 120,108; the window 297 by 135.
+        {180, 108, Mode}, {290, 134, Mode}, {291, 120, Drag}, {120, 108, Colour}, {119, 110, Drag},
+        {297, 135, Drag}, {298, 60, None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "at " << c.dx << "," << c.dy);
+        const std::string how = MainForm->LaHow->Caption();
+        const std::int32_t colour = ColorIndex;
+        Press(c.dx, c.dy);
+        Cycle();
+        EXPECT_EQ(MainForm->LaHow->Caption() != how, c.action == Mode);
+        EXPECT_EQ(ColorIndex != colour, c.action == Colour);
+        EXPECT_EQ(DragLatch, c.action == Drag);
+        Release();
+        Cycle();
     }
 }
 
@@ -141,8 +175,7 @@ TEST_F(PointerTest, PressHeldOnTheModeLabelStepsOnceThenDrags) {
 TEST_F(PointerTest, ColourPressAdvancesOncePerPressAndIsSavedOnlyAtClose) {
     const std::string ini = Section({"Visible=1", "How=0", "ColorNum=17"});
     files.Put(kIni, ini);
-    Restart();
-    Cycle();
+    StartShown();
     ASSERT_EQ(MainForm->LaHow->Font()->Color(), 0x00FFFFu);
     Press(kColourX, kColourY);
     Cycles(4);  // the held press also begins a drag
@@ -214,8 +247,7 @@ TEST_F(PointerTest, PressCarriedOntoTheWindowActsThere) {
         SCOPED_TRACE(c.what);
         files.Put(kIni, Section({"Visible=1", "How=0"}));
         Release();
-        Restart();
-        Cycle();
+        StartShown();
         Press(-40, 200);  // pressed in another window
         Cycle();
         EXPECT_TRUE(Shows().empty());
@@ -252,6 +284,8 @@ TEST_F(PointerTest, LatchBlocksOnlyItsOwnActionWhileTheWindowLagsTheCursor) {
 }
 
 TEST_F(PointerTest, HiddenWindowStillReactsAndADragShowsIt) {
+    fw::ShowWindow(MainForm->Handle(), SW_HIDE);  // as another program may
+    Window().showCommands.clear();
     ASSERT_FALSE(MainForm->Visible());
     Click(kModeX, kModeY);
     EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);

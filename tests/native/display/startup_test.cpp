@@ -100,6 +100,44 @@ TEST_F(VistelTest, WindowStartsHiddenAsDesigned) {
     }
 }
 
+TEST_F(VistelTest, LayoutIsScaledToTheScreensPixelsPerInchInPlace) {
+    platform.pixelsPerInch = 144;
+    Start();
+    EXPECT_EQ(Position(), (fw::TPoint{757, 136}));
+    EXPECT_EQ(MainForm->ClientRect(), fw::Rect(0, 0, 297, 135));
+    struct Case {
+        fw::TLabel* label;
+        fw::TRect bounds;  // width 0: follows the text
+        int fontHeight;
+    } cases[] = {
+        {MainForm->LaStatusBar, fw::Bounds(0, 24, 0, 20), 20},  // 13 by 1.5 is 19.5: halves round up
+        {MainForm->LaTotal, fw::Bounds(168, 48, 0, 56), 56},
+        {MainForm->LaHow, fw::Bounds(180, 108, 110, 26), 23},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label->Name());
+        const int width = c.bounds.Width() ? c.bounds.Width() : c.label->Width();
+        EXPECT_EQ(fw::Bounds(c.label->Left(), c.label->Top(), c.label->Width(), c.label->Height()),
+                  fw::Bounds(c.bounds.Left, c.bounds.Top, width, c.bounds.Height()));
+        EXPECT_EQ(c.label->Font()->Height(), -c.fontHeight);
+    }
+}
+
+TEST_F(VistelTest, TheEndOfTheSessionSavesTheSchemeAndEndsTheProgram) {
+    StartWith(Section({"Visible=1", "ColorNum=4"}));
+    Cycle();
+    MainForm->NextColorScheme();  // a press on Color since the start
+    fw::TMessage query{WM_QUERYENDSESSION, 0, 0, 0};
+    MainForm->Dispatch(query);
+    EXPECT_EQ(query.Result, 1);
+    EXPECT_EQ(Saved("ColorNum"), "5");
+    EXPECT_FALSE(Closed());
+    fw::TMessage end{WM_ENDSESSION, 1, 0, 0};
+    MainForm->Dispatch(end);
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(files.ReplaceCount(), 1);
+}
+
 TEST_F(VistelTest, FormCreateRestoresTheApplicationAndTakesOneSnapshot) {
     Start();
     EXPECT_EQ(platform.restores, 1);
@@ -144,6 +182,34 @@ protected:
         return ProgramMain();
     }
 };
+
+TEST_F(ProgramEntryTest, WithoutTheDisplayWantedTheWindowNeverShows) {
+    const char* files_[] = {nullptr, "[VISTEL]\r\nVisible=0\r\nCasFile=C:\\a.cas\r\n"};
+    for (const char* ini : files_) {
+        SCOPED_TRACE(ini ? ini : "no Sorbel.ini");
+        files.DeleteFile(kIni);
+        if (ini) files.Put(kIni, ini);
+        EXPECT_EQ(Run(), 0);
+        EXPECT_TRUE(Closed());
+        EXPECT_TRUE(Window().showCommands.empty());
+        EXPECT_EQ(Window().paints, 0);
+        ResetProgramState();
+    }
+}
+
+TEST_F(ProgramEntryTest, TheFirstPollThatWantsTheDisplayShowsItWithItsTexts) {
+    files.Put(kIni, Section({"Visible=1", "CasFile=C:\\x\\曲.cas", "Count=3"}));
+    std::vector<std::string> shownWith;
+    platform.onShowWindow = [&](fw::THandle, int command) {
+        shownWith.push_back(IntToStr(command) + " " + MainForm->LaPath->Caption());
+    };
+    platform.onIdle = [&] {
+        if (platform.Now() >= 300) files.Put(kIni, Section({"Visible=0"}));
+    };
+    EXPECT_EQ(Run(), 0);
+    // Once, without taking the focus, with the cassette line already set.
+    EXPECT_EQ(shownWith, std::vector<std::string>{IntToStr(SW_SHOWNOACTIVATE) + " 曲.cas 再生0/3全"});
+}
 
 TEST_F(ProgramEntryTest, WithoutSettingsFileEndsAfterTheFirstPollAndLeavesColorNum) {
     EXPECT_EQ(Run(), 0);

@@ -240,6 +240,8 @@ TEST_F(GuiTest, CommandLineArgumentsAndShowMessage) {
     ShowMessage("完了");
     ASSERT_EQ(platform.messageBoxes.size(), 1u);
     EXPECT_EQ(platform.messageBoxes[0].caption, "Title");
+    // The title also names the program to the system.
+    EXPECT_EQ(platform.applicationTitle, "Title");
     EXPECT_EQ(platform.messageBoxes[0].flags, MB_OK);
 }
 

@@ -26,6 +26,26 @@ TEST(StrToIntDef, ReadsWholeDecimalNumbersOnly) {
     }
 }
 
+TEST(MulDiv, RoundsToNearestWithHalvesAwayFromZero) {
+    struct Case {
+        std::int32_t number, numerator, denominator, expected;
+    } cases[] = {
+        {198, 144, 96, 297}, {90, 144, 96, 135}, {442, 144, 96, 663}, {100, 144, 96, 150},
+        {73, 144, 96, 110},   // 109.5
+        {17, 144, 96, 26},    // 25.5
+        {-13, 144, 96, -20},  // -19.5: a font height, away from zero
+        {-12, 144, 96, -18}, {-37, 120, 96, -46},  // -46.25
+        {757, 96, 96, 757}, {0, 144, 96, 0}, {5, 1, 3, 2}, {4, 1, 3, 1}, {-5, 1, 3, -2}, {5, -1, 3, -2},
+        {5, 1, -3, -2}, {-5, -1, -3, -2},
+        {2147483647, 2, 2, 2147483647},  // the product does not overflow
+        {2147483647, 2, 1, -1}, {1, 1, 0, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.number << " * " << c.numerator << " / " << c.denominator);
+        EXPECT_EQ(MulDiv(c.number, c.numerator, c.denominator), c.expected);
+    }
+}
+
 TEST(ByteType, TellsLeadAndTrailBytesOfShiftJis) {
     // "表" is 0x95 0x5C: its trail byte has the value of a backslash.
     const std::string text = "a\x95\x5C\\\x82\xA0\xB1\x81";

@@ -73,18 +73,24 @@ class OneFile final : public fw::FileSystem {
 public:
     std::string contents;
 
-    bool ReadFile(const std::string&, std::string& out, std::string&) override {
+    fw::TFileResult Read(const std::string&, std::string& out, std::string&, std::int64_t* writtenAgoMs) override {
         out = contents;
-        return true;
+        if (writtenAgoMs) *writtenAgoMs = fw::kLongAgo;
+        return fw::TFileResult::Done;
     }
-    bool ReplaceFile(const std::string&, std::string_view text, std::string&) override {
+    fw::TFileResult Replace(const std::string&, std::string_view text, const fw::TFileExpectation* expected,
+                            fw::TReplaceMode, std::string&) override {
+        if (expected && (!expected->exists || expected->contents != contents)) return fw::TFileResult::Changed;
         contents = std::string(text);
-        return true;
+        return fw::TFileResult::Done;
     }
     bool DeleteFile(const std::string&) override { return false; }
     bool FileExists(const std::string&) override { return true; }
     bool SameFile(const std::string&, const std::string&) override { return false; }
     std::string CurrentDirectory() override { return std::string(); }
+    std::string FullPathName(const std::string& path) override { return path; }
+    std::int64_t Milliseconds() override { return 0; }
+    void Sleep(int) override {}
 };
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -85,8 +85,9 @@ public:
             error = "cannot start the display: " + e2e::Utf8(process_.Error());
             return false;
         }
+        // The display's own window, not the program's hidden one of the same name.
         window_ = e2e::WaitForWindow(process_.Id(), kTimeoutMs, [](HWND w) {
-            return e2e::IsVisible(w) && e2e::WindowText(w) == L"Vistel";
+            return e2e::IsVisible(w) && e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
         });
         // Shown, and a poll has put up the cassette line.
         if (!window_ || !e2e::WaitUntil([&] { return Label(L"race.cas 再生1/9全") != nullptr; }, kTimeoutMs)) {

@@ -120,7 +120,7 @@ TRelativePathBase::TRelativePathBase(std::string_view baseName) {
 
 std::string TRelativePathBase::RelativePath(std::string_view destName) const {
     const std::size_t destDrive = DriveLength(destName);
-    if (drive_.empty() || destDrive == 0 || !SameTextIgnoringAsciiCase(drive_, destName.substr(0, destDrive)))
+    if (drive_.empty() || destDrive == 0 || !SameFileName(drive_, destName.substr(0, destDrive)))
         return std::string(destName);
     const std::string_view destRest = destName.substr(destDrive);
     if (!destRest.starts_with('\\')) return std::string(destName);
@@ -141,7 +141,7 @@ std::string TRelativePathBase::RelativePath(std::string_view destName) const {
 
     std::size_t common = 0;
     while (common < folders_.size() && common < destFolders.size() &&
-           SameTextIgnoringAsciiCase(folders_[common], destFolders[common]))
+           SameFileName(folders_[common], destFolders[common]))
         ++common;
 
     const std::size_t ups = folders_.size() - common;

@@ -20,8 +20,11 @@ std::string ExtractFileDir(std::string_view path);
 // the base takes no part).  When the two lie on different drives, or when the
 // result could not be made sure to name the same file as `destName`, the
 // destination is returned unchanged.  Empty names (doubled backslashes), "."
-// and ".." are resolved the way Windows resolves them.  A result that names a
-// folder ends with "\"; the base's own folder is ".\", never an empty text.
+// and ".." are resolved the way Windows resolves them.  Drives and folder
+// names match as Windows matches file names (SameFileName: letters without
+// regard to case), and the result keeps the destination's own spelling.  A
+// result that names a folder ends with "\"; the base's own folder is ".\",
+// never an empty text.
 std::string ExtractRelativePath(std::string_view baseName, std::string_view destName);
 
 // A base for ExtractRelativePath prepared once, for the many lines of one

@@ -31,11 +31,18 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Single-byte ASCII letters upper-cased; double-byte characters untouched.
+// Letters upper-cased as Windows folds file names: single-byte ASCII
+// letters and the double-byte letters of code page 932 (UpperTrailByte);
+// every other character untouched.
 std::string Fold(std::string_view text) {
     std::string folded(text);
-    for (std::size_t i = 0; i < folded.size(); i += CharLength(folded, i))
-        if (CharLength(folded, i) == 1) folded[i] = Upper(folded[i]);
+    for (std::size_t i = 0; i < folded.size(); i += CharLength(folded, i)) {
+        if (CharLength(folded, i) == 1)
+            folded[i] = Upper(folded[i]);
+        else
+            folded[i + 1] = static_cast<char>(
+                UpperTrailByte(static_cast<unsigned char>(folded[i]), static_cast<unsigned char>(folded[i + 1])));
+    }
     return folded;
 }
 

@@ -4,6 +4,7 @@
 // tests through an in-memory file system.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,18 @@ public:
     // old or its new contents, never a part.  On failure the temporary file
     // is removed, `path` is untouched, and `reason` describes the failure.
     virtual bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) = 0;
+
+    // Takes the new contents of a file block by block, in order; false when
+    // a block could not be written.
+    using BlockWriter = std::function<bool(std::string_view block)>;
+
+    // ReplaceFile for contents that need not be held whole: `produce` writes
+    // them through the BlockWriter it is given and returns false as soon as
+    // a write fails (and only then).  The file systems on disk write each
+    // block to the temporary file as it comes, then flush and replace as
+    // ReplaceFile does.  This default gathers the blocks and calls ReplaceFile.
+    virtual bool ReplaceFileFrom(const std::string& path, const std::function<bool(const BlockWriter&)>& produce,
+                                 std::string& reason);
 
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;

@@ -96,6 +96,11 @@ public:
     }
 
     bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override {
+        return ReplaceFileFrom(path, [contents](const BlockWriter& write) { return write(contents); }, reason);
+    }
+
+    bool ReplaceFileFrom(const std::string& path, const std::function<bool(const BlockWriter&)>& produce,
+                         std::string& reason) override {
         if (!ValidPath(path, reason)) return false;
         int error = 0;
         if (WriteProtected(path, error)) {
@@ -121,8 +126,14 @@ public:
             reason = ErrorText(errno);
             return false;
         }
-        bool ok = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-        if (!ok) error = errno;
+        int writeError = 0;
+        const BlockWriter write = [fd, &writeError](std::string_view block) {
+            if (WriteAll(fd, block)) return true;
+            writeError = errno;
+            return false;
+        };
+        bool ok = produce(write) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+        if (!ok) error = writeError != 0 ? writeError : errno;
         if (::close(fd) != 0 && ok) {
             ok = false;
             error = errno;

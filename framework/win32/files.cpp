@@ -116,6 +116,11 @@ public:
     }
 
     bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) override {
+        return ReplaceFileFrom(path, [contents](const BlockWriter& write) { return write(contents); }, reason);
+    }
+
+    bool ReplaceFileFrom(const std::string& path, const std::function<bool(const BlockWriter&)>& produce,
+                         std::string& reason) override {
         std::wstring target;
         if (!WidePath(path, target, reason)) return false;
         // A read-only file is not replaced, as Windows would not write to it
@@ -138,8 +143,14 @@ public:
         if (!file.Valid()) return Fail(reason);
 
         DWORD error = ERROR_SUCCESS;
-        bool ok = WriteAll(file.Get(), contents) && FlushFileBuffers(file.Get());
-        if (!ok) error = GetLastError();
+        DWORD writeError = ERROR_SUCCESS;
+        const BlockWriter write = [&file, &writeError](std::string_view block) {
+            if (WriteAll(file.Get(), block)) return true;
+            writeError = GetLastError();
+            return false;
+        };
+        bool ok = produce(write) && FlushFileBuffers(file.Get());
+        if (!ok) error = writeError != ERROR_SUCCESS ? writeError : GetLastError();
         if (!file.Close() && ok) {
             ok = false;
             error = GetLastError();

@@ -34,8 +34,17 @@ public:
     explicit TRelativePathBase(std::string_view baseName);
     // The same as ExtractRelativePath(baseName, destName).
     std::string RelativePath(std::string_view destName) const;
+    // Appends the relative form of `destName` to `out` and returns true; or
+    // returns false, leaving `out` as it was, when ExtractRelativePath would
+    // give the destination unchanged.  A relative form never equals its
+    // destination, so true means the line changes.
+    bool AppendRelativePath(std::string_view destName, std::string& out) const;
 
 private:
+    // AppendRelativePath for a rooted destination (`rest`, after its drive)
+    // whose names need normalising.
+    bool AppendNormalised(std::string_view rest, std::string& out) const;
+
     std::string drive_;                // empty: no relative form can be made sure
     std::vector<std::string> folders_;  // normalised folder names of the base
 };

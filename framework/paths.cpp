@@ -133,6 +133,12 @@ constexpr auto kByteClasses = [] {
     return classes;
 }();
 
+constexpr auto kTrailBytes = [] {
+    std::array<bool, 256> trail{};
+    for (unsigned c = 0; c < 256; ++c) trail[c] = IsTrailByte(static_cast<unsigned char>(c));
+    return trail;
+}();
+
 // The end of the name that starts at `i`: the index of the single-byte
 // backslash after it, or the end of `text`; npos when the name holds a
 // special byte or a lead byte without its trail byte.
@@ -141,7 +147,7 @@ inline std::size_t NameEnd(const char* text, std::size_t i, std::size_t size) {
         const ByteClass kind = kByteClasses[static_cast<unsigned char>(text[i])];
         if (kind == kOrdinary) {
             ++i;
-        } else if (kind == kLead && i + 1 < size && IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+        } else if (kind == kLead && i + 1 < size && kTrailBytes[static_cast<unsigned char>(text[i + 1])]) {
             i += 2;
         } else {
             return kind == kSeparator ? i : npos;

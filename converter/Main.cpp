@@ -1,7 +1,7 @@
 #include "Main.h"
 
 #include <string>
-#include <utility>
+#include <string_view>
 
 #include "framework/files.h"
 #include "framework/gui/system.h"
@@ -15,7 +15,7 @@ namespace {
 const char kErrorCaption[] = "Tovakinエラー";
 const unsigned kErrorStyle = MB_OK | MB_ICONERROR;
 
-bool IsDrivePath(const std::string& line) { return line.size() >= 3 && line[1] == ':' && line[2] == '\\'; }
+bool IsDrivePath(std::string_view line) { return line.size() >= 3 && line[1] == ':' && line[2] == '\\'; }
 
 // The full name of a cassette named on the command line, as the system
 // makes it, so that it is read and written under one name and its lines are
@@ -33,11 +33,14 @@ void TMainForm::ConvertLines() {
     const TRelativePathBase output(EdOutput->Text() + ExtractFileName(EdCasFile->Text()));
     TStrings& lines = *LbCas->Items();
     RewrittenLines = 0;
+    // One buffer for every relative form: a line costs no allocation, and
+    // the list takes the new text in the old one's place when it fits.
+    std::string relative;
     for (int i = 0; i < lines.Count(); ++i) {
         if (!IsDrivePath(lines[i])) continue;
-        std::string relative = output.RelativePath(lines[i]);
-        if (relative == lines[i]) continue;
-        lines[i] = std::move(relative);
+        relative.clear();
+        if (!output.AppendRelativePath(lines[i], relative)) continue;
+        lines.Put(i, relative);
         ++RewrittenLines;
     }
 }

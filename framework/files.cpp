@@ -7,9 +7,13 @@ FileSystem* installed = nullptr;
 }  // namespace
 
 bool FileSystem::ReplaceFile(const std::string& path, std::string_view contents, std::string& reason) {
+    return ReplaceFileFrom(path, [contents](const BlockWriter& write) { return write(contents); }, reason);
+}
+
+bool FileSystem::ReplaceFileFrom(const std::string& path, const Producer& produce, std::string& reason) {
     const std::int64_t deadline = Milliseconds() + kBusyPatienceMs;
     for (;;) {
-        TFileResult result = Replace(path, contents, nullptr, TReplaceMode::Atomic, reason);
+        TFileResult result = ReplaceFrom(path, produce, nullptr, TReplaceMode::Atomic, reason);
         if (result != TFileResult::Busy || Milliseconds() >= deadline) return result == TFileResult::Done;
         Sleep(kBusyRetryMs);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,14 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
+    // Takes the contents of a file block by block, in order; false when a
+    // block could not be written.
+    using BlockWriter = std::function<bool(std::string_view block)>;
+    // Contents that need not be held whole: writes them through the
+    // BlockWriter it is given and returns false as soon as a write fails
+    // (and only then).  It is called again for each try of a write.
+    using Producer = std::function<bool(const BlockWriter& write)>;
+
     // Reads the whole file.  On failure `reason` gets the system's
     // description of it and `contents` is left as it was.  `writtenAgoMs`
     // (when given) receives how long ago the file was last written, by the
@@ -57,8 +66,15 @@ public:
     // never while another program holds it open for writing (Busy).  On any
     // failure the temporary file is gone, the target is untouched and
     // `reason` says why.
-    virtual TFileResult Replace(const std::string& path, std::string_view contents,
-                                const TFileExpectation* expected, TReplaceMode mode, std::string& reason) = 0;
+    TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
+                        TReplaceMode mode, std::string& reason) {
+        return ReplaceFrom(path, [contents](const BlockWriter& write) { return write(contents); }, expected, mode,
+                           reason);
+    }
+    // Replace with contents written block by block as they come: the file
+    // systems on disk write each block to the temporary file at once.
+    virtual TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
+                                    const TFileExpectation* expected, TReplaceMode mode, std::string& reason) = 0;
 
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
@@ -82,9 +98,10 @@ public:
     bool ReadFile(const std::string& path, std::string& contents, std::string& reason) {
         return Read(path, contents, reason, nullptr) == TFileResult::Done;
     }
-    // Replace, unconditional and atomic, tried again while the file is busy
-    // for up to kBusyPatienceMs; true when done.
+    // Replace and ReplaceFrom, unconditional and atomic, tried again while
+    // the file is busy for up to kBusyPatienceMs; true when done.
     bool ReplaceFile(const std::string& path, std::string_view contents, std::string& reason);
+    bool ReplaceFileFrom(const std::string& path, const Producer& produce, std::string& reason);
 };
 
 // How long a write waits, all tries together, for a file that another

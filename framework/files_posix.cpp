@@ -85,6 +85,23 @@ bool WriteAll(int fd, std::string_view contents) {
     return true;
 }
 
+// Writes every block `produce` gives to `fd`; false with errno at the first
+// failure.  `written` counts the bytes.
+bool WriteBlocks(int fd, const FileSystem::Producer& produce, std::size_t& written) {
+    int error = 0;
+    written = 0;
+    const bool ok = produce([&](std::string_view block) {
+        if (WriteAll(fd, block)) {
+            written += block.size();
+            return true;
+        }
+        error = errno;
+        return false;
+    });
+    if (!ok) errno = error != 0 ? error : EIO;
+    return ok;
+}
+
 // Reads from `fd` to the end of the file; `sizeHint` is a first guess.
 bool ReadAll(int fd, std::size_t sizeHint, std::string& data) {
     data.resize(sizeHint + 1);
@@ -122,8 +139,8 @@ TFileResult Check(const std::string& path, const TFileExpectation& expected, std
 
 // Rewrites an existing file where it stands, after checking that it still
 // is as expected.
-TFileResult WriteInPlace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
-                         std::string& reason) {
+TFileResult WriteInPlace(const std::string& path, const FileSystem::Producer& produce,
+                         const TFileExpectation* expected, std::string& reason) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return Fail(reason);
     std::string now;
@@ -135,8 +152,9 @@ TFileResult WriteInPlace(const std::string& path, std::string_view contents, con
             return TFileResult::Changed;
         }
     }
-    ok = ok && ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, contents) &&
-         ::ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && ::fsync(fd) == 0;
+    std::size_t written = 0;
+    ok = ok && ::lseek(fd, 0, SEEK_SET) == 0 && WriteBlocks(fd, produce, written) &&
+         ::ftruncate(fd, static_cast<off_t>(written)) == 0 && ::fsync(fd) == 0;
     int error = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -170,8 +188,8 @@ public:
         return TFileResult::Done;
     }
 
-    TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
-                        TReplaceMode mode, std::string& reason) override {
+    TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
+                            TReplaceMode mode, std::string& reason) override {
         if (!ValidPath(path, reason)) return TFileResult::Failed;
         const std::string target = FinalPath(path);
         int error = 0;
@@ -201,10 +219,11 @@ public:
         if (fd < 0) {
             error = errno;
             if ((error == EACCES || error == EPERM) && exists && mode == TReplaceMode::AtomicOrInPlace)
-                return WriteInPlace(target, contents, expected, reason);
+                return WriteInPlace(target, produce, expected, reason);
             return Fail(reason, error);
         }
-        bool ok = WriteAll(fd, contents);
+        std::size_t written = 0;
+        bool ok = WriteBlocks(fd, produce, written);
         if (ok && exists) {
             ok = ::fchmod(fd, st.st_mode & 07777) == 0;
             // Only root may give a file away; anyone else's replacement

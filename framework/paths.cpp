@@ -1,5 +1,6 @@
 #include "framework/paths.h"
 
+#include <array>
 #include <vector>
 
 #include "framework/text.h"
@@ -118,43 +119,140 @@ TRelativePathBase::TRelativePathBase(std::string_view baseName) {
     folders_.assign(folders.begin(), folders.end());
 }
 
-std::string TRelativePathBase::RelativePath(std::string_view destName) const {
-    const std::size_t destDrive = DriveLength(destName);
-    if (drive_.empty() || destDrive == 0 || !SameTextIgnoringAsciiCase(drive_, destName.substr(0, destDrive)))
-        return std::string(destName);
-    const std::string_view destRest = destName.substr(destDrive);
-    if (!destRest.starts_with('\\')) return std::string(destName);
+namespace {
 
-    // Kept from call to call: a playlist converts one line after another,
-    // and this way a line costs no allocation beyond its result.
+// What a byte of a destination's names can be, for the scan below.
+enum ByteClass : unsigned char { kOrdinary, kSeparator, kSpecial, kLead };
+
+constexpr auto kByteClasses = [] {
+    std::array<ByteClass, 256> classes{};
+    for (unsigned c = 0; c < 256; ++c) {
+        const auto byte = static_cast<unsigned char>(c);
+        classes[c] = c == '\\' ? kSeparator : IsSpecialByte(byte) ? kSpecial : IsLeadByte(byte) ? kLead : kOrdinary;
+    }
+    return classes;
+}();
+
+constexpr auto kTrailBytes = [] {
+    std::array<bool, 256> trail{};
+    for (unsigned c = 0; c < 256; ++c) trail[c] = IsTrailByte(static_cast<unsigned char>(c));
+    return trail;
+}();
+
+// The end of the name that starts at `i`: the index of the single-byte
+// backslash after it, or the end of `text`; npos when the name holds a
+// special byte or a lead byte without its trail byte.
+inline std::size_t NameEnd(const char* text, std::size_t i, std::size_t size) {
+    while (i < size) {
+        const ByteClass kind = kByteClasses[static_cast<unsigned char>(text[i])];
+        if (kind == kOrdinary) {
+            ++i;
+        } else if (kind == kLead && i + 1 < size && kTrailBytes[static_cast<unsigned char>(text[i + 1])]) {
+            i += 2;
+        } else {
+            return kind == kSeparator ? i : npos;
+        }
+    }
+    return size;
+}
+
+bool IsDots(const char* name, std::size_t length) {
+    return (length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.');
+}
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool TRelativePathBase::AppendRelativePath(std::string_view destName, std::string& out) const {
+    if (drive_.empty()) return false;
+    std::size_t destDrive = 2;
+    if (drive_.size() == 2) {
+        // "X:": the destination's drive matches when it is the same letter.
+        if (destName.size() < 2 || destName[1] != ':' || !IsAsciiLetter(destName[0]) ||
+            FoldAscii(destName[0]) != FoldAscii(drive_[0]))
+            return false;
+    } else {
+        destDrive = DriveLength(destName);
+        if (destDrive == 0 || !SameFileName(drive_, destName.substr(0, destDrive))) return false;
+    }
+    const std::string_view rest = destName.substr(destDrive);
+    if (!rest.starts_with('\\')) return false;
+
+    // One pass over the names after the root, each folder name compared
+    // with the base's folder at its depth where it lies, as long as all
+    // before it matched.  A line that needs normalising (an empty name, "."
+    // or "..") is rare and goes the general way.
+    const char* const text = rest.data();
+    const std::size_t size = rest.size();
+    std::size_t common = 0;  // leading folder names shared with the base
+    std::size_t depth = 0;   // folder names so far
+    std::size_t tail = npos; // where the first name not shared with the base starts
+    std::size_t start = 1;
+    for (;;) {
+        const std::size_t end = NameEnd(text, start, size);
+        if (end == npos) return false;
+        const std::size_t length = end - start;
+        if (end == size) {
+            if (IsDots(text + start, length)) return AppendNormalised(rest, out);
+            if (length > 0 && (text[end - 1] == '.' || text[end - 1] == ' ')) return false;
+            break;
+        }
+        if (length == 0 || IsDots(text + start, length)) return AppendNormalised(rest, out);
+        // A trail byte is never a dot or a blank, so the last byte tells.
+        if (text[end - 1] == '.' || text[end - 1] == ' ') return false;
+        if (common == depth && depth < folders_.size() && folders_[depth].size() == length &&
+            SameFileName(folders_[depth], rest.substr(start, length)))
+            ++common;
+        else if (tail == npos)
+            tail = start;
+        ++depth;
+        start = end + 1;
+    }
+    if (tail == npos) tail = start;
+
+    // Steps up, then the line's own text from its first name not shared on.
+    const std::size_t before = out.size();
+    for (std::size_t up = common; up < folders_.size(); ++up) out.append("..\\", 3);
+    out.append(text + tail, size - tail);
+    // The base's own folder: "." keeps the line from turning blank.
+    if (out.size() == before) out.append(".\\", 2);
+    return true;
+}
+
+bool TRelativePathBase::AppendNormalised(std::string_view rest, std::string& out) const {
+    // Kept from call to call, so that such a line costs no allocation.
     thread_local std::vector<std::string_view> destFolders;
     std::string_view destLast;
-    if (!SplitRooted(destRest, destFolders, destLast)) return std::string(destName);
+    if (!SplitRooted(rest, destFolders, destLast)) return false;
     // A destination whose last name is empty, "." or ".." names a folder.
     const bool destIsFolder = destLast.empty() || destLast == "." || destLast == "..";
     if (destIsFolder) {
         ApplyName(destLast, destFolders);
         destLast = {};
     } else if (!IsPlainName(destLast)) {
-        return std::string(destName);
+        return false;
     }
 
     std::size_t common = 0;
     while (common < folders_.size() && common < destFolders.size() &&
-           SameTextIgnoringAsciiCase(folders_[common], destFolders[common]))
+           SameFileName(folders_[common], destFolders[common]))
         ++common;
 
-    const std::size_t ups = folders_.size() - common;
-    std::string result;
-    result.reserve(3 * ups + destRest.size());
-    for (std::size_t i = 0; i < ups; ++i) result += "..\\";
+    const std::size_t before = out.size();
+    for (std::size_t up = common; up < folders_.size(); ++up) out.append("..\\", 3);
     for (std::size_t i = common; i < destFolders.size(); ++i) {
-        result += destFolders[i];
-        result += '\\';
+        out.append(destFolders[i]);
+        out += '\\';
     }
-    result += destLast;
-    // The base's own folder: "." keeps the line from turning blank.
-    if (result.empty()) result = ".\\";
+    out.append(destLast);
+    if (out.size() == before) out.append(".\\", 2);
+    return true;
+}
+
+std::string TRelativePathBase::RelativePath(std::string_view destName) const {
+    std::string result;
+    if (!AppendRelativePath(destName, result)) return std::string(destName);
     return result;
 }
 

@@ -1,6 +1,12 @@
 #include "framework/stringlist.h"
 
 #include <cstring>
+#include <stdexcept>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "framework/files.h"
 #include "framework/sysutils.h"
@@ -18,75 +24,157 @@ constexpr const char kCannotOpen[] =                                   // " を�
 constexpr const char kCannotCreate[] =                                 // " を作成できません。"
     " \x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x81\x42";
 
-// Position of the next CR or LF at or after `from`, or `end`.  Two memchr
-// scans whose results are kept until passed, so a long text is walked once
-// at memchr speed rather than byte by byte.
-class LineEndFinder {
-public:
-    LineEndFinder(const char* begin, const char* end)
-        : end_(end), nextCr_(Find(begin, '\r')), nextLf_(Find(begin, '\n')) {}
-
-    const char* Next(const char* from) {
-        if (nextCr_ != end_ && nextCr_ < from) nextCr_ = Find(from, '\r');
-        if (nextLf_ != end_ && nextLf_ < from) nextLf_ = Find(from, '\n');
-        return nextCr_ < nextLf_ ? nextCr_ : nextLf_;
+// Calls line(start, length) for each line of `text`, in order: CR LF, a lone
+// LF or a lone CR ends a line, and a last line needs no line end.  One pass:
+// sixteen bytes at a time are tested for CR and LF together, and only the
+// line ends found are looked at one by one.
+template <class F>
+void ForEachLine(std::string_view text, F&& line) {
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t start = 0;  // of the line being read
+    const auto lineEnd = [&](std::size_t at) {
+        if (at < start) return;  // the LF of a CR LF, taken with its CR
+        line(start, at - start);
+        start = at + (data[at] == '\r' && at + 1 < size && data[at + 1] == '\n' ? 2 : 1);
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        auto ends = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf))));
+        for (; ends != 0; ends &= ends - 1) lineEnd(i + static_cast<std::size_t>(__builtin_ctz(ends)));
     }
-
-private:
-    const char* Find(const char* from, char c) const {
-        const void* found = std::memchr(from, c, static_cast<std::size_t>(end_ - from));
-        return found ? static_cast<const char*>(found) : end_;
-    }
-
-    const char* end_;
-    const char* nextCr_;
-    const char* nextLf_;
-};
+#endif
+    for (; i < size; ++i)
+        if (data[i] == '\r' || data[i] == '\n') lineEnd(i);
+    if (start < size) line(start, size - start);
+}
 
 }  // namespace
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
-    if (text.empty()) return lines;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-
-    // Counting first lets the vector be sized once; a playlist may have a
-    // million lines.
-    std::size_t count = 0;
-    {
-        LineEndFinder finder(p, end);
-        for (const char* q = p; q < end;) {
-            const char* eol = finder.Next(q);
-            ++count;
-            if (eol == end) break;
-            q = eol + ((*eol == '\r' && eol + 1 < end && eol[1] == '\n') ? 2 : 1);
-        }
-    }
-    lines.reserve(count);
-
-    LineEndFinder finder(p, end);
-    while (p < end) {
-        const char* eol = finder.Next(p);
-        lines.emplace_back(p, static_cast<std::size_t>(eol - p));
-        if (eol == end) break;
-        p = eol + ((*eol == '\r' && eol + 1 < end && eol[1] == '\n') ? 2 : 1);
-    }
+    ForEachLine(text, [&](std::size_t start, std::size_t length) { lines.emplace_back(text.substr(start, length)); });
     return lines;
 }
 
-void TStrings::SetText(std::string_view text) { lines_ = SplitLines(text); }
+std::uint64_t TStrings::Span(bool added, std::size_t offset, std::size_t length, std::size_t index) {
+    if (length >= kLongLength) {
+        longLengths_[index] = length;
+        length = kLongLength;
+    }
+    return (added ? kAddedBit : 0) | (std::uint64_t{offset} << kOffsetShift) | length;
+}
+
+void TStrings::Split() {
+    if (text_.size() > kOffsetMask) throw std::length_error("TStrings: text too long");
+    // A first guess of the line count, so that a long list rarely moves as
+    // it grows; room reserved but never used is never touched either.
+    spans_.reserve(text_.size() / 16 + 1);
+    ForEachLine(text_, [&](std::size_t start, std::size_t length) {
+        spans_.push_back(Span(false, start, length, spans_.size()));
+    });
+}
+
+void TStrings::Clear() {
+    std::string().swap(text_);
+    std::string().swap(added_);
+    addedGarbage_ = 0;
+    std::vector<std::uint64_t>().swap(spans_);
+    longLengths_.clear();
+}
+
+void TStrings::Add(std::string_view line) {
+    if (added_.size() + line.size() > kOffsetMask) throw std::length_error("TStrings: lines too long");
+    const std::size_t offset = added_.size();
+    added_.append(line);
+    spans_.push_back(Span(true, offset, line.size(), spans_.size()));
+}
+
+void TStrings::Put(int index, std::string_view line) {
+    const auto i = static_cast<std::size_t>(index);
+    std::uint64_t& span = spans_.at(i);
+    const std::size_t oldLength = (*this)[index].size();
+    const bool added = (span & kAddedBit) != 0;
+    if ((span & kLengthMask) == kLongLength) longLengths_.erase(i);
+    if (line.size() <= oldLength) {
+        // In place.  memmove, since the new text may be part of the old.
+        const std::size_t offset = (span >> kOffsetShift) & kOffsetMask;
+        if (!line.empty()) std::memmove((added ? added_.data() : text_.data()) + offset, line.data(), line.size());
+        if (added) addedGarbage_ += oldLength - line.size();
+        span = Span(added, offset, line.size(), i);
+        return;
+    }
+    if (added_.size() + line.size() > kOffsetMask) throw std::length_error("TStrings: lines too long");
+    if (added) addedGarbage_ += oldLength;
+    const std::size_t offset = added_.size();
+    added_.append(line);  // safe when `line` lies in added_ itself
+    span = Span(true, offset, line.size(), i);
+    // Lines that keep outgrowing their places would leave added_ mostly
+    // unused: once more than half of it is, it is written afresh.
+    if (addedGarbage_ > 4096 && addedGarbage_ > added_.size() / 2) {
+        std::string fresh;
+        fresh.reserve(added_.size() - addedGarbage_);
+        for (std::size_t n = 0; n < spans_.size(); ++n) {
+            if ((spans_[n] & kAddedBit) == 0) continue;
+            const std::string_view text = (*this)[static_cast<int>(n)];
+            spans_[n] = (spans_[n] & ~(kOffsetMask << kOffsetShift)) | (std::uint64_t{fresh.size()} << kOffsetShift);
+            fresh.append(text);
+        }
+        added_.swap(fresh);
+        addedGarbage_ = 0;
+    }
+}
+
+void TStrings::SetText(std::string_view text) {
+    std::string copy(text);  // `text` may be one of the lines
+    Clear();
+    text_ = std::move(copy);
+    Split();
+}
 
 std::string TStrings::Text() const {
     std::size_t size = 0;
-    for (const std::string& line : lines_) size += line.size() + 2;
+    for (int i = 0; i < Count(); ++i) size += (*this)[i].size() + 2;
     std::string text;
     text.reserve(size);
-    for (const std::string& line : lines_) {
-        text.append(line);
+    for (int i = 0; i < Count(); ++i) {
+        text.append((*this)[i]);
         text.append("\r\n", 2);
     }
     return text;
+}
+
+bool TStrings::WriteText(const std::function<bool(std::string_view block)>& write, std::size_t blockSize) const {
+    std::string block;
+    block.reserve(blockSize);
+    for (int i = 0; i < Count(); ++i) {
+        const std::string_view line = (*this)[i];
+        if (block.size() + line.size() + 2 > blockSize) {
+            if (!block.empty() && !write(block)) return false;
+            block.clear();
+            if (line.size() + 2 > blockSize) {
+                // Too long for a block: written from where it lies.
+                if (!write(line)) return false;
+                block.append("\r\n", 2);
+                continue;
+            }
+        }
+        block.append(line);
+        block.append("\r\n", 2);
+    }
+    return block.empty() || write(block);
+}
+
+std::vector<std::string> TStrings::Lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(spans_.size());
+    for (int i = 0; i < Count(); ++i) lines.emplace_back((*this)[i]);
+    return lines;
 }
 
 void TStrings::LoadFromFile(const std::string& fileName) {
@@ -94,14 +182,17 @@ void TStrings::LoadFromFile(const std::string& fileName) {
     std::string reason;
     if (!Files().ReadFile(fileName, contents, reason))
         throw EFOpenError(kFile + fileName + kCannotOpen + "\n" + reason);
-    // Split before assigning, so that a failure leaves the old lines.
-    std::vector<std::string> lines = SplitLines(contents);
-    lines_.swap(lines);
+    // The old lines go once the file has been read, before the new ones are
+    // split: a long cassette is then held twice only while it is read.
+    Clear();
+    text_ = std::move(contents);
+    Split();
 }
 
 void TStrings::SaveToFile(const std::string& fileName) const {
     std::string reason;
-    if (!Files().ReplaceFile(fileName, Text(), reason))
+    const auto produce = [this](const FileSystem::BlockWriter& write) { return WriteText(write); };
+    if (!Files().ReplaceFileFrom(fileName, produce, reason))
         throw EFCreateError(kFile + fileName + kCannotCreate + "\n" + reason);
 }
 

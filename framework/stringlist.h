@@ -1,22 +1,41 @@
 // A list of lines, the role of the framework's string list.  A line is a byte
 // string: every byte passes through unchanged, NUL included.
+//
+// A playlist may have a million lines, so the list does not hold a string per
+// line.  The loaded text stays in one buffer and each line is a span of it
+// (eight bytes: where it lies and how long it is).  A line that is replaced
+// takes the new text in place when it is no longer than the old; otherwise,
+// like an added line, it goes to a second buffer of the list's own.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace fw {
 
 class TStrings {
 public:
-    int Count() const { return static_cast<int>(lines_.size()); }
-    const std::string& operator[](int index) const { return lines_[static_cast<std::size_t>(index)]; }
-    std::string& operator[](int index) { return lines_[static_cast<std::size_t>(index)]; }
+    int Count() const { return static_cast<int>(spans_.size()); }
 
-    void Clear() { lines_.clear(); }
-    void Add(std::string line) { lines_.push_back(std::move(line)); }
+    // The line at `index`.  The view holds until the list next changes.
+    std::string_view operator[](int index) const {
+        const std::uint64_t span = spans_[static_cast<std::size_t>(index)];
+        const char* base = (span & kAddedBit) != 0 ? added_.data() : text_.data();
+        std::size_t length = span & kLengthMask;
+        if (length == kLongLength) length = longLengths_.at(static_cast<std::size_t>(index));
+        return {base + ((span >> kOffsetShift) & kOffsetMask), length};
+    }
+
+    // Replaces the line at `index` (the framework's Strings[index] = line).
+    void Put(int index, std::string_view line);
+
+    void Clear();
+    void Add(std::string_view line);
 
     // Replaces the lines with those of `text`: CR LF, a lone LF or a lone CR
     // ends a line; a last line without a line end is still a line; a line
@@ -26,19 +45,45 @@ public:
     // Every line followed by CR LF.
     std::string Text() const;
 
+    // Text() handed to `write` in blocks of at most `blockSize` bytes (a
+    // line longer than that comes in a block of its own), so that a long
+    // list is never held twice.  Stops and returns false as soon as `write`
+    // does.
+    static constexpr std::size_t kBlockSize = 256 * 1024;
+    bool WriteText(const std::function<bool(std::string_view block)>& write, std::size_t blockSize = kBlockSize) const;
+
     // Replaces the lines with those of the file; throws EFOpenError when the
     // file cannot be read, leaving the lines as they were.
     void LoadFromFile(const std::string& fileName);
 
     // Writes Text() to the file through a temporary file, replacing it in
-    // one step; throws EFCreateError naming the file and the system's reason
-    // when it cannot be written, leaving any existing file untouched.
+    // one step, block by block (WriteText); throws EFCreateError naming the
+    // file and the system's reason when it cannot be written, leaving any
+    // existing file untouched.
     void SaveToFile(const std::string& fileName) const;
 
-    const std::vector<std::string>& Lines() const { return lines_; }
+    // A copy of every line.
+    std::vector<std::string> Lines() const;
 
 private:
-    std::vector<std::string> lines_;
+    // A span: bit 63 tells the buffer (added_ when set, else text_), bits
+    // 24-62 the offset in it, bits 0-23 the length.  A line of 16 MiB or
+    // more has kLongLength there and its length in longLengths_.
+    static constexpr std::uint64_t kAddedBit = std::uint64_t{1} << 63;
+    static constexpr int kOffsetShift = 24;
+    static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << 39) - 1;
+    static constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << kOffsetShift) - 1;
+    static constexpr std::size_t kLongLength = kLengthMask;
+
+    std::uint64_t Span(bool added, std::size_t offset, std::size_t length, std::size_t index);
+    // Replaces the list with the lines of text_.
+    void Split();
+
+    std::string text_;   // the text the lines were loaded from
+    std::string added_;  // added lines, and replaced lines that outgrew their place
+    std::size_t addedGarbage_ = 0;  // bytes of added_ no line uses any more
+    std::vector<std::uint64_t> spans_;
+    std::unordered_map<std::size_t, std::size_t> longLengths_;  // by line index
 };
 
 // The lines of `text`, split as TStrings::SetText splits them.

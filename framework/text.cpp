@@ -43,4 +43,25 @@ bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+    // Folding keeps every character's length, so names of different lengths
+    // differ, and equal bytes need no folding.
+    if (a.size() != b.size()) return false;
+    if (a == b) return true;
+    for (std::size_t i = 0; i < a.size();) {
+        const std::size_t length = CharLength(a, i);
+        if (CharLength(b, i) != length) return false;
+        if (length == 2) {
+            const auto lead = static_cast<unsigned char>(a[i]);
+            if (a[i] != b[i] || UpperTrailByte(lead, static_cast<unsigned char>(a[i + 1])) !=
+                                    UpperTrailByte(lead, static_cast<unsigned char>(b[i + 1])))
+                return false;
+        } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace fw

@@ -42,7 +42,31 @@ bool EndsWithBackslash(std::string_view text);
 
 // Compares two texts byte for byte, except that ASCII letters that stand as
 // single-byte characters match without regard to case.  Trail bytes are never
-// folded, so two different double-byte characters never compare equal.
+// folded, so two different double-byte characters never compare equal.  For
+// names in settings files; file names compare with SameFileName.
 bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// The trail byte of the capital of the double-byte character (lead, trail)
+// when that character is a small letter that Windows file systems fold:
+// full-width Latin ａ-ｚ (82 81-9A), Greek α-ω (83 BF-D6) and Cyrillic а-я
+// with ё (84 70-7E and 84 80-91, around 7F, which is no trail byte).  A capital
+// shares the lead byte of its small letter.  Every other character gives its
+// own trail byte back: kana, kanji and full-width digits have no case.
+constexpr unsigned char UpperTrailByte(unsigned char lead, unsigned char trail) {
+    switch (lead) {
+    case 0x82: return trail >= 0x81 && trail <= 0x9A ? static_cast<unsigned char>(trail - 0x21) : trail;
+    case 0x83: return trail >= 0xBF && trail <= 0xD6 ? static_cast<unsigned char>(trail - 0x20) : trail;
+    case 0x84:
+        if (trail >= 0x70 && trail <= 0x7E) return static_cast<unsigned char>(trail - 0x30);
+        return trail >= 0x80 && trail <= 0x91 ? static_cast<unsigned char>(trail - 0x31) : trail;
+    default: return trail;
+    }
+}
+
+// Compares two file names, or paths, as Windows compares them: byte for byte,
+// except that letters match without regard to case, both the single-byte
+// ASCII letters and the double-byte letters of UpperTrailByte.  A trail byte
+// is never taken for a single-byte letter.
+bool SameFileName(std::string_view a, std::string_view b);
 
 }  // namespace fw

@@ -78,10 +78,15 @@ public:
         if (writtenAgoMs) *writtenAgoMs = fw::kLongAgo;
         return fw::TFileResult::Done;
     }
-    fw::TFileResult Replace(const std::string&, std::string_view text, const fw::TFileExpectation* expected,
-                            fw::TReplaceMode, std::string&) override {
+    fw::TFileResult ReplaceFrom(const std::string&, const Producer& produce, const fw::TFileExpectation* expected,
+                                fw::TReplaceMode, std::string&) override {
         if (expected && (!expected->exists || expected->contents != contents)) return fw::TFileResult::Changed;
-        contents = std::string(text);
+        std::string text;
+        produce([&text](std::string_view block) {
+            text.append(block);
+            return true;
+        });
+        contents = std::move(text);
         return fw::TFileResult::Done;
     }
     bool DeleteFile(const std::string&) override { return false; }

@@ -1,9 +1,10 @@
 #!/bin/bash
 # Runs the benchmarks whose figures stand in the README: Tovakin's convert
-# button on a million-line cassette (native), one poll cycle of Vistel beside
-# the platform's profile functions, and the player and Vistel writing
-# Sorbel.ini at once (both under Wine, on a private virtual display).  They
-# print figures and assert nothing.
+# button on a million-line cassette (native), one poll cycle of Vistel
+# beside the platform's profile functions, Tovakin.exe converting the same
+# cassette beside Python's ntpath.relpath, and the player and Vistel writing
+# Sorbel.ini at once (the last three under Wine, on a private virtual
+# display).  They print figures and assert nothing.
 #
 #   RACE_ROUNDS   rounds of each race (default 40)
 set -euo pipefail
@@ -20,9 +21,22 @@ cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
 cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null
 cmake --build --preset windows --target poll_bench race_bench Vistel >/dev/null
 
+# Tovakin.exe under Wine, and what it is set against.
+cmake --build --preset windows --target Tovakin tovakin_bench >/dev/null
+
+# The cassette Tovakin.exe converts lies in C:\Music\Lists of the Wine
+# prefix, the folder its lines are made relative to; made here, removed after.
+tovakin_work="$(mktemp -d)"
+tovakin_folder="$WINEPREFIX/drive_c/Music/Lists"
+tovakin_made_music=
+[ -e "$WINEPREFIX/drive_c/Music" ] || tovakin_made_music=1
+
 cleanup() {
   sorbel_stop_wineserver
   sorbel_stop_xvfb
+  rm -rf "$tovakin_work"
+  rm -f "$tovakin_folder/bench.cas"
+  [ -z "$tovakin_made_music" ] || rm -rf "$WINEPREFIX/drive_c/Music"
 }
 trap cleanup EXIT
 
@@ -34,6 +48,27 @@ sorbel_start_xvfb || die "could not start Xvfb"
 sorbel_start_wineserver || die "could not start wineserver"
 say "Vistel: one poll cycle beside ten profile-function calls (under Wine)"
 "$SORBEL_WINE64" build/windows/bench/poll_bench.exe
+
+say "Tovakin.exe converting the cassette in place (under Wine), and Python's ntpath.relpath on the same lines"
+cassette="$tovakin_work/bench.cas"
+./build/bench/bench/cassette_bench --write "$cassette"
+mkdir -p "$tovakin_folder"
+wine_path() { printf 'Z:%s' "${1//\//\\}"; }
+"$SORBEL_WINE64" build/windows/bench/tovakin_bench.exe "$(wine_path "$SORBEL_ROOT/build/windows/converter/Tovakin.exe")" \
+  "$(wine_path "$cassette")" 'C:\Music\Lists' </dev/null | tee "$tovakin_work/wine.txt"
+python3 bench/relpath_bench.py "$cassette" 'C:\Music\Lists\bench.cas' "$tovakin_work/python.cas" 3 |
+  tee "$tovakin_work/python.txt"
+if cmp -s "$tovakin_work/python.cas" "$tovakin_folder/bench.cas"; then same=yes; else same=no; fi
+python3 - "$tovakin_work/wine.txt" "$tovakin_work/python.txt" "$same" <<'PY'
+import sys
+def median(path):
+    for line in open(path):
+        if "median seconds:" in line:
+            return float(line.split(":")[1])
+tovakin, python = median(sys.argv[1]), median(sys.argv[2])
+print("ratio ntpath.relpath / Tovakin.exe (start-up subtracted): %.0f times faster (medians); same bytes written: %s"
+      % (python / tovakin, sys.argv[3]))
+PY
 
 rounds="${RACE_ROUNDS:-40}"
 say "Vistel and the player writing Sorbel.ini at once: $rounds rounds of each race (under Wine)"

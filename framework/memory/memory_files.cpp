@@ -39,11 +39,18 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Single-byte ASCII letters upper-cased; double-byte characters untouched.
+// Letters upper-cased as Windows folds file names: single-byte ASCII
+// letters and the double-byte letters of code page 932 (UpperTrailByte);
+// every other character untouched.
 std::string Fold(std::string_view text) {
     std::string folded(text);
-    for (std::size_t i = 0; i < folded.size(); i += CharLength(folded, i))
-        if (CharLength(folded, i) == 1) folded[i] = Upper(folded[i]);
+    for (std::size_t i = 0; i < folded.size(); i += CharLength(folded, i)) {
+        if (CharLength(folded, i) == 1)
+            folded[i] = Upper(folded[i]);
+        else
+            folded[i + 1] = static_cast<char>(
+                UpperTrailByte(static_cast<unsigned char>(folded[i]), static_cast<unsigned char>(folded[i + 1])));
+    }
     return folded;
 }
 
@@ -196,8 +203,8 @@ TFileResult MemoryFileSystem::Read(const std::string& path, std::string& content
     return TFileResult::Done;
 }
 
-TFileResult MemoryFileSystem::Replace(const std::string& path, std::string_view contents,
-                                      const TFileExpectation* expected, TReplaceMode mode, std::string& reason) {
+TFileResult MemoryFileSystem::ReplaceFrom(const std::string& path, const Producer& produce,
+                                          const TFileExpectation* expected, TReplaceMode mode, std::string& reason) {
     if (beforeReplace) beforeReplace(path);
     if (failReplaces_ > 0) {
         --failReplaces_;
@@ -235,8 +242,13 @@ TFileResult MemoryFileSystem::Replace(const std::string& path, std::string_view 
     }
     if (expected && (expected->exists != exists || (exists && file->second.contents != expected->contents)))
         return TFileResult::Changed;
+    std::string contents;
+    produce([&contents](std::string_view block) {
+        contents.append(block);
+        return true;
+    });
     if (!exists) file = files_.emplace(name->key, File{name->full, {}}).first;
-    file->second.contents.assign(contents);
+    file->second.contents = std::move(contents);
     file->second.written = now_;
     ++replaceCount_;
     if (inPlace) ++inPlaceCount_;

@@ -1,9 +1,11 @@
 // An in-memory file system that answers as Windows would, for native tests
 // of the programs' handlers.  Paths are Windows paths in code page 932
 // ("C:\Music\list.cas"): "\" and "/" separate names (a double-byte
-// character whose second byte is 0x5C is never split), ASCII letters match
-// without regard to case, empty and "." names are dropped, ".." goes up one
-// folder, and a relative path is taken from the current directory.  Folders
+// character whose second byte is 0x5C is never split), letters match
+// without regard to case as Windows folds them (ASCII, and the full-width
+// Latin, Greek and Cyrillic letters of code page 932), empty and "." names
+// are dropped, ".." goes up one folder, and a relative path is taken from
+// the current directory.  Folders
 // exist only when added (or made by Put); a file cannot be written into a
 // missing folder.  Failures give the Japanese texts Windows gives.  Each
 // drive keeps its own current folder, as on Windows.  The clock stands still
@@ -39,8 +41,8 @@ public:
     // said otherwise (SetWrittenAt), by the clock of Sleep.
     TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
                      std::int64_t* writtenAgoMs) override;
-    TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
-                        TReplaceMode mode, std::string& reason) override;
+    TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
+                            TReplaceMode mode, std::string& reason) override;
     bool DeleteFile(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     // True when both paths name one existing file or folder.

@@ -75,10 +75,18 @@ std::wstring FolderOf(const std::wstring& path) {
 // Reads to the end of the file into `data`, whose size is a first guess.  A
 // disk file gives fewer bytes than asked only at its end, so a file smaller
 // than the buffer costs one read: the display reads its settings twenty
-// times a second.
+// times a second.  A file that fills the first guess is asked its size, so
+// that a large cassette is read into a buffer of its own size.
 bool ReadAll(HANDLE file, std::string& data) {
     std::size_t used = 0;
+    bool sized = false;
     for (;;) {
+        if (used == data.size() && used > 0 && !sized) {
+            sized = true;
+            LARGE_INTEGER size{};
+            if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) >= used)
+                data.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+        }
         if (used == data.size()) data.resize(data.size() * 2 + 65536);
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - used, 1u << 30));
         DWORD got = 0;
@@ -98,6 +106,19 @@ bool WriteAll(HANDLE file, std::string_view contents) {
         contents.remove_prefix(written);
     }
     return true;
+}
+
+// Writes every block `produce` gives to `file`; false with the system's
+// last error at the first failure.
+bool WriteBlocks(HANDLE file, const FileSystem::Producer& produce) {
+    DWORD error = ERROR_SUCCESS;
+    const bool ok = produce([&](std::string_view block) {
+        if (WriteAll(file, block)) return true;
+        error = GetLastError();
+        return false;
+    });
+    if (!ok) SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+    return ok;
 }
 
 // The file a path names in the end: a symbolic link is followed, so that
@@ -194,8 +215,8 @@ public:
         return TFileResult::Done;
     }
 
-    TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
-                        TReplaceMode mode, std::string& reason) override {
+    TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
+                            TReplaceMode mode, std::string& reason) override {
         std::wstring named;
         if (!WidePath(path, named, reason)) return TFileResult::Failed;
         const std::wstring target = FinalPath(named);
@@ -225,12 +246,12 @@ public:
             const DWORD error = GetLastError();
             // A folder that refuses new files may still let the file itself be written.
             if (error == ERROR_ACCESS_DENIED && exists && mode == TReplaceMode::AtomicOrInPlace)
-                return WriteInPlace(target, contents, expected, reason);
+                return WriteInPlace(target, produce, expected, reason);
             return Fail(reason, error);
         }
 
         DWORD error = ERROR_SUCCESS;
-        bool ok = WriteAll(file.Get(), contents) && FlushFileBuffers(file.Get());
+        bool ok = WriteBlocks(file.Get(), produce) && FlushFileBuffers(file.Get());
         if (!ok) error = GetLastError();
         if (ok && exists) keepsake.GiveTo(file.Get());
         if (!file.Close() && ok) {
@@ -353,7 +374,7 @@ private:
     // Rewrites the file where it stands, holding it so that no other program
     // may write it meanwhile (others may still read it), after checking that
     // it still is as expected.
-    static TFileResult WriteInPlace(const std::wstring& target, std::string_view contents,
+    static TFileResult WriteInPlace(const std::wstring& target, const Producer& produce,
                                     const TFileExpectation* expected, std::string& reason) {
         Handle file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -366,7 +387,7 @@ private:
             if (now != expected->contents) return TFileResult::Changed;
         }
         if (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-            !WriteAll(file.Get(), contents) || !SetEndOfFile(file.Get()) || !FlushFileBuffers(file.Get()))
+            !WriteBlocks(file.Get(), produce) || !SetEndOfFile(file.Get()) || !FlushFileBuffers(file.Get()))
             return Fail(reason);
         WrittenAfter(file.Get(), before);
         if (!file.Close()) return Fail(reason);

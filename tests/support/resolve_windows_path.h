@@ -12,16 +12,33 @@
 
 namespace reference {
 
+// The small letters of code page 932 that Windows file systems fold, as
+// ranges of double-byte codes, and how far below each lies its capital:
+// full-width Latin, Greek, and Cyrillic (whose small letters skip 84 7F).
+struct SmallLetters {
+    unsigned first, last, distance;
+};
+constexpr SmallLetters kDoubleByteSmallLetters[] = {
+    {0x8281, 0x829A, 0x21}, {0x83BF, 0x83D6, 0x20}, {0x8470, 0x847E, 0x30}, {0x8480, 0x8491, 0x31}};
+
+// A double-byte character in its upper case.
+inline std::string UpperDoubleByte(std::string_view character) {
+    unsigned code = static_cast<unsigned char>(character[0]) * 256u + static_cast<unsigned char>(character[1]);
+    for (const SmallLetters& range : kDoubleByteSmallLetters)
+        if (code >= range.first && code <= range.last) code -= range.distance;
+    return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
+
 // One spelling per file: empty names and "." dropped, ".." taken back (never
-// above the root, "X:" or "\\server\share"), single-byte letters in upper
-// case, and a final "\" when the path names a folder.  Empty for a path
-// without a root.
+// above the root, "X:" or "\\server\share"), letters in upper case (ASCII
+// and the double-byte ones above), and a final "\" when the path names a
+// folder.  Empty for a path without a root.
 inline std::string ResolveWindowsPath(std::string_view path) {
     std::vector<std::string> parts(1);
     for (std::size_t i = 0; i < path.size(); i += fw::CharLength(path, i)) {
         const char c = path[i];
         if (fw::CharLength(path, i) == 2)
-            parts.back().append(path.substr(i, 2));
+            parts.back().append(UpperDoubleByte(path.substr(i, 2)));
         else if (c == '\\')
             parts.emplace_back();
         else

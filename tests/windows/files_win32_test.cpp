@@ -87,6 +87,13 @@ TEST_F(Win32FilesTest, ShiftJisPathsReachTheDiskExactly) {
     ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
     EXPECT_EQ(read, "second");
     EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
+    // Contents written block by block come out whole, through the same replace.
+    const std::string big(300000, 'x');
+    const auto blocks = [&](const FileSystem::BlockWriter& write) { return write("third\r\n") && write("") && write(big); };
+    ASSERT_TRUE(files_.ReplaceFileFrom(Path("曲.cas"), blocks, reason)) << reason;
+    ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
+    EXPECT_EQ(read, "third\r\n" + big);
+    EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
 
     // A file of several read buffers comes back whole, every byte in place.
     std::string large(3 * 65536 + 1234, '\0');

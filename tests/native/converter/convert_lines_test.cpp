@@ -86,6 +86,11 @@ TEST_F(ConvertLinesTest, MakesEachDrivePathRelativeToTheOutputFolder) {
         {"C:\\M\\list.cas", "C:\\音楽\\", "c:\\音楽\\表\\曲.mid", "表\\曲.mid"},
         // Double-byte characters are never folded: 0x88 0x41 is not 0x88 0x61.
         {"C:\\M\\list.cas", "C:\\\x88\x41\\", "C:\\\x88\x61\\a.mid", "..\\\x88\x61\\a.mid"},
+        // Double-byte letters match without regard to case, as Windows
+        // matches file names; the rest keeps the line's own spelling.
+        {"C:\\M\\list.cas", "C:\\Ｍｕｓｉｃ\\", "C:\\ＭＵＳＩＣ\\a.mid", "a.mid"},
+        {"C:\\M\\list.cas", "C:\\Ｍｕｓｉｃ\\Ω\\", "c:\\ｍｕｓｉｃ\\ω\\Ёлка\\a.mid", "Ёлка\\a.mid"},
+        {"C:\\M\\list.cas", "C:\\ｍｕｓｉｃ\\Ы\\", "C:\\ＭＵＳＩＣ\\Пой\\a.mid", "..\\Пой\\a.mid"},
         // A drive path on another drive keeps its double-byte spelling.
         {"C:\\M\\list.cas", "C:\\表\\", "D:\\表\\ソ.mid", "D:\\表\\ソ.mid"},
     };

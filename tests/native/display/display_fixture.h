@@ -63,9 +63,10 @@ public:
         if (beforeRead) beforeRead(path);
         return inner_.Read(path, contents, reason, writtenAgoMs);
     }
-    fw::TFileResult Replace(const std::string& path, std::string_view contents, const fw::TFileExpectation* expected,
-                            fw::TReplaceMode mode, std::string& reason) override {
-        return inner_.Replace(path, contents, expected, mode, reason);
+    fw::TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
+                                const fw::TFileExpectation* expected, fw::TReplaceMode mode,
+                                std::string& reason) override {
+        return inner_.ReplaceFrom(path, produce, expected, mode, reason);
     }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }

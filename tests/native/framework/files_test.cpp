@@ -265,7 +265,8 @@ TEST_F(NativeFilesTest, DeletesExistsAndSameFile) {
 
 TEST_F(NativeFilesTest, StringListRoundTripsThroughTheDisk) {
     TStrings list;
-    for (int i = 0; i < 1000; ++i) list.Add("C:\\表\\" + std::to_string(i) + ".mid");
+    // Enough lines for several blocks of the save.
+    for (int i = 0; i < 40000; ++i) list.Add("C:\\表\\" + std::to_string(i) + ".mid");
     list.SaveToFile(Path("list.cas"));
     TStrings loaded;
     loaded.LoadFromFile(Path("list.cas"));
@@ -273,10 +274,45 @@ TEST_F(NativeFilesTest, StringListRoundTripsThroughTheDisk) {
     EXPECT_EQ(Slurp(Path("list.cas")), list.Text());
 
     EXPECT_THROW(loaded.LoadFromFile(Path("missing.cas")), EFOpenError);
-    EXPECT_EQ(loaded.Count(), 1000);
+    EXPECT_EQ(loaded.Count(), 40000);
     ASSERT_EQ(::chmod(Path("list.cas").c_str(), 0444), 0);
     EXPECT_THROW(TStrings().SaveToFile(Path("list.cas")), EFCreateError);
     EXPECT_EQ(Slurp(Path("list.cas")), list.Text());
+}
+
+TEST_F(NativeFilesTest, ReplaceFromWritesTheBlocksAndAFailedWriteChangesNothing) {
+    std::string reason;
+    const std::string big(100000, 'x');
+    ASSERT_TRUE(files_.ReplaceFile(Path("a.cas"), "old", reason)) << reason;
+    const auto blocks = [&](const FileSystem::BlockWriter& write) { return write("C:\\表\r\n") && write("") && write(big); };
+    ASSERT_TRUE(files_.ReplaceFileFrom(Path("a.cas"), blocks, reason)) << reason;
+    EXPECT_EQ(Slurp(Path("a.cas")), "C:\\表\r\n" + big);
+
+    // The system refuses a write (here: past a file size limit) in the
+    // middle: the producer stops, the target keeps its contents and no
+    // temporary file stays.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit previous = limit;
+    limit.rlim_cur = 50000;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    int written = 0;
+    const bool replaced = files_.ReplaceFileFrom(
+        Path("a.cas"),
+        [&](const FileSystem::BlockWriter& write) {
+            for (; written < 10; ++written)
+                if (!write(std::string(20000, 'y'))) return false;
+            return true;
+        },
+        reason);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(written, 2);
+    EXPECT_EQ(reason, std::strerror(EFBIG));
+    EXPECT_EQ(Slurp(Path("a.cas")), "C:\\表\r\n" + big);
+    EXPECT_EQ(Names(), std::set<std::string>{"a.cas"});
 }
 
 }  // namespace

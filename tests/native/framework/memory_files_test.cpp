@@ -56,6 +56,13 @@ TEST(MemoryFileSystem, MatchesNamesWithoutRegardToAsciiCase) {
     files.Put("C:\\\x88\x41", "a");
     EXPECT_FALSE(files.Exists("C:\\\x88\x61"));
     EXPECT_FALSE(files.SameFile("C:\\\x88\x41", "C:\\\x88\x61"));
+    // Double-byte letters fold as on Windows: full-width Latin, Greek,
+    // Cyrillic (Ы ends in 0x5C); kana have no case.
+    files.Put("C:\\Ｍｕｓｉｃ\\Ωмега\\Ы.cas", "m");
+    EXPECT_EQ(files.Get("c:\\ＭＵＳＩＣ\\ωМЕГА\\ы.cas"), "m");
+    EXPECT_TRUE(files.SameFile("C:\\ｍｕｓｉｃ\\ΩМега\\Ы.CAS", "C:\\Ｍｕｓｉｃ\\Ωмега\\ы.cas"));
+    files.Put("C:\\ァ", "small");
+    EXPECT_FALSE(files.Exists("C:\\ア"));
 }
 
 TEST(MemoryFileSystem, FailsAsWindowsDoes) {

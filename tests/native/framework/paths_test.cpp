@@ -68,6 +68,22 @@ TEST(ExtractRelativePath, FollowsTheConversionRule) {
         {R"(C:\ソ\list.cas)", R"(C:\ソ\x\a.mid)", R"(x\a.mid)"},
         {"C:\\\x83\x41\\list.cas", "C:\\\x83\x61\\a.mid", "..\\\x83\x61\\a.mid"},
         {R"(C:\D\list.cas)", "C:\\D\\\x83\x7C\\a.mid", "\x83\x7C\\a.mid"},
+        // Double-byte letters fold as Windows folds file names: full-width
+        // Latin, Greek and Cyrillic (Ё, and Ы with its trail byte 0x5C).
+        // The result keeps the destination's spelling.
+        {R"(C:\Ｍｕｓｉｃ\list.cas)", R"(C:\ＭＵＳＩＣ\a.mid)", "a.mid"},
+        {R"(C:\Ｄａｔａ\Ｏｕｔ\list.cas)", R"(c:\ＤＡＴＡ\ｓｏｎｇｓ\a.mid)", R"(..\ｓｏｎｇｓ\a.mid)"},
+        {R"(C:\ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ\list.cas)",
+         R"(C:\ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ\Ｓｕｂ\a.mid)", R"(Ｓｕｂ\a.mid)"},
+        {R"(C:\αβγδεζηθικλμνξοπρστυφχψω\list.cas)", R"(C:\ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ\a.mid)", "a.mid"},
+        {R"(C:\АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ\list.cas)",
+         R"(C:\абвгдеёжзийклмнопрстуфхцчшщъыьэюя\a.mid)", "a.mid"},
+        {R"(C:\Ы\Ё\list.cas)", R"(C:\ы\ё\Я\a.mid)", R"(Я\a.mid)"},
+        // Kana and digits have no case; a full-width letter is no ASCII one.
+        {R"(C:\ァ\list.cas)", R"(C:\ア\a.mid)", R"(..\ア\a.mid)"},
+        {R"(C:\ぁ\list.cas)", R"(C:\あ\a.mid)", R"(..\あ\a.mid)"},
+        {R"(C:\Ａ\list.cas)", R"(C:\A\a.mid)", R"(..\A\a.mid)"},
+        {R"(C:\０\list.cas)", R"(C:\0\a.mid)", R"(..\0\a.mid)"},
         // Bases without a sound folder, destinations without a root.
         {R"(C:foo\x.cas)", R"(C:\foo\a.mid)", nullptr},   {R"(out\x.cas)", R"(C:\out\a.mid)", nullptr},
         {R"(\out\x.cas)", R"(C:\out\a.mid)", nullptr},    {R"(C:\Data\)", R"(C:\Data\a.mid)", nullptr},

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/files.h"
@@ -62,6 +64,93 @@ TEST(TStrings, TextEndsEveryLineWithCrLf) {
     list.Clear();
     for (const char* line : {"C:\\表\\a.mid", "", "b"}) list.Add(line);
     EXPECT_EQ(list.Text(), "C:\\表\\a.mid\r\n\r\nb\r\n");
+}
+
+// Lines that keep outgrowing their places: the list reuses the room they
+// leave behind and still holds every line as last set.
+TEST(TStrings, KeepsEveryLineThroughManyReplacements) {
+    std::mt19937 random(20240703);
+    const auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    TStrings list;
+    list.SetText("a\nb\nc\nd\ne\nf\ng\nh");
+    Lines model = {"a", "b", "c", "d", "e", "f", "g", "h"};
+    for (int n = 0; n < 5000; ++n) {
+        const int index = static_cast<int>(below(model.size()));
+        if (n % 7 == 0) {
+            const int from = static_cast<int>(below(model.size()));
+            model[index] = model[from];
+            list.Put(index, list[from]);
+        } else {
+            model[index] = std::string(below(300), static_cast<char>('a' + n % 26));
+            list.Put(index, model[index]);
+        }
+        if (n % 500 == 0) {
+            ASSERT_EQ(list.Lines(), model) << "after " << n << " replacements";
+        }
+    }
+    EXPECT_EQ(list.Lines(), model);
+}
+
+TEST(TStrings, WritesTheTextInBlocksOfTheGivenSize) {
+    TStrings list;
+    for (const char* line : {"ab", "", "cdefgh", "i"}) list.Add(line);
+    const std::string text = "ab\r\n\r\ncdefgh\r\ni\r\n";
+    struct Case {
+        std::size_t blockSize;
+        Lines blocks;
+    } cases[] = {
+        {1000, {text}},
+        {8, {"ab\r\n\r\n", "cdefgh\r\n", "i\r\n"}},
+        {7, {"ab\r\n\r\n", "cdefgh", "\r\ni\r\n"}},  // a line too long is handed over from where it lies
+        {2, {"ab", "\r\n", "\r\n", "cdefgh", "\r\n", "i", "\r\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.blockSize);
+        Lines blocks;
+        EXPECT_TRUE(list.WriteText(
+            [&](std::string_view block) {
+                blocks.emplace_back(block);
+                return true;
+            },
+            c.blockSize));
+        EXPECT_EQ(blocks, c.blocks);
+    }
+    // A refused block ends the writing.
+    int calls = 0;
+    EXPECT_FALSE(list.WriteText([&](std::string_view) { return ++calls < 2; }, 2));
+    EXPECT_EQ(calls, 2);
+    TStrings empty;
+    EXPECT_TRUE(empty.WriteText([](std::string_view) { return false; }));
+}
+
+TEST(TStrings, KeepsLinesOfSixteenMebibytesAndMore) {
+    // Lengths around the one the list keeps beside its spans.
+    const std::size_t limit = std::size_t{1} << 24;
+    const std::size_t lengths[] = {limit - 2, limit - 1, limit, 3};
+    std::string text;
+    for (std::size_t i = 0; i < std::size(lengths); ++i) text += std::string(lengths[i], static_cast<char>('a' + i)) + "\r\n";
+    TStrings list;
+    list.SetText(text);
+    ASSERT_EQ(list.Count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(list[i].size(), lengths[i]);
+        EXPECT_EQ(list[i].back(), static_cast<char>('a' + i));
+    }
+    list.Put(1, "short");                             // long to short, in place
+    list.Put(3, std::string(limit + 5, 'z'));         // short to long, moved
+    list.Put(2, list[2].substr(1));                   // long, one shorter, in place
+    list.Add(std::string(limit - 1, 'y'));
+    EXPECT_EQ(list[1], "short");
+    EXPECT_EQ(list[3].size(), limit + 5);
+    EXPECT_EQ(list[2].size(), limit - 1);
+    EXPECT_EQ(list[4].size(), limit - 1);
+    EXPECT_EQ(list[0].size(), limit - 2);
+    EXPECT_EQ(list.Text().size(), (limit - 2) + 5 + (limit - 1) + (limit + 5) + (limit - 1) + 5 * 2);
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+    list.Add("x");
+    EXPECT_EQ(list[0], "x");
 }
 
 class TStringsFiles : public testing::Test {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "framework/sysutils.h"
 #include "framework/text.h"
@@ -73,6 +74,54 @@ TEST(SameTextIgnoringAsciiCase, FoldsOnlySingleByteLetters) {
     // look like 'A' and 'a' but must not be folded.
     EXPECT_FALSE(SameTextIgnoringAsciiCase("\x88\x41", "\x88\x61"));
     EXPECT_TRUE(SameTextIgnoringAsciiCase("\x88\x41x", "\x88\x41X"));
+    // Settings names are ASCII: double-byte letters keep their case here.
+    EXPECT_FALSE(SameTextIgnoringAsciiCase("Ａ", "ａ"));
+}
+
+TEST(SameFileName, FoldsTheLettersWindowsFoldsInFileNames) {
+    struct Case {
+        const char *a, *b;
+        bool same;
+    } cases[] = {
+        {"Data\\Pop", "dATA\\pOP", true},
+        {"Data", "Date", false},
+        {"", "", true},
+        // Whole alphabets: full-width Latin, Greek, Cyrillic with Ё.
+        {"ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ", "ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ", true},
+        {"ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ", "αβγδεζηθικλμνξοπρστυφχψω", true},
+        {"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ", "абвгдеёжзийклмнопрстуфхцчшщъыьэюя", true},
+        // Neighbours stay apart: each letter has one partner.
+        {"Ａ", "ｂ", false},
+        {"Ｚ", "ｚ", true},
+        {"Ω", "ψ", false},
+        {"П", "о", false},
+        {"О", "о", true},
+        {"Е", "ё", false},
+        // Bytes just outside the ranges are no letters (82 5F / 82 80, 82 7A / 82 9B,
+        // 83 9E / 83 BE, 83 B7 / 83 D7, 84 61 / 84 92).
+        {"\x82\x5F", "\x82\x80", false},
+        {"\x82\x7A", "\x82\x9B", false},
+        {"\x83\x9E", "\x83\xBE", false},
+        {"\x83\xB7", "\x83\xD7", false},
+        {"\x84\x61", "\x84\x92", false},
+        // No case: kana, full-width digits; no width folding; trail bytes
+        // that look like ASCII letters are not letters.
+        {"ァィゥ", "アイウ", false},
+        {"ぁ", "あ", false},
+        {"０", "0", false},
+        {"Ａ", "A", false},
+        {"\x88\x41", "\x88\x61", false},
+        {"\x88\x41x", "\x88\x41X", true},
+        // A lead byte at the very end stands alone.
+        {"a\x82", "A\x82", true},
+        {"a\x82", "a\x83", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(std::string(c.a)) << " | "
+                                        << testing::PrintToString(std::string(c.b)));
+        EXPECT_EQ(SameFileName(c.a, c.b), c.same);
+        EXPECT_EQ(SameFileName(c.b, c.a), c.same);
+    }
 }
 
 }  // namespace

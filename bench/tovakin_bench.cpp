@@ -1,0 +1,185 @@
+// Tovakin.exe as a user runs it (a cassette dropped onto it, converted in
+// place), timed from outside under Wine, its start-up subtracted, beside a
+// copy of the same bytes flushed to disk as the program's safe save is.
+// Prints figures; asserts nothing beyond that the runs did their work.
+//
+//   tovakin_bench <Tovakin.exe> <cassette> <folder> [repetitions]   (default 7)
+//
+// Each round, in turn:
+//   - start-up: Tovakin.exe on an empty cassette in <folder>: it starts, finds
+//     nothing to convert and shows its completion message;
+//   - convert:  Tovakin.exe on a fresh copy of <cassette> in <folder>, which it
+//     converts in place, relative to <folder>;
+//   - copy:     <cassette> read and written into <folder> through a temporary
+//     file, flushed and moved over the target, in this process.
+// A run of Tovakin.exe ends when its completion message shows (it is then
+// answered, untimed).  The converted cassette stays as <folder>\bench.cas.
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "tovakin_bench: %s (error %lu)\n", what, GetLastError());
+    std::exit(1);
+}
+
+long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The visible message box of a process, if it shows one.  Only top-level
+// windows of the dialog class are asked about: under Wine every question is
+// a round trip to its server, and the polling must leave the program
+// measured its time.
+HWND MessageBoxOf(DWORD processId) {
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+}
+
+struct Run {
+    double seconds = 0;
+    SIZE_T peakWorkingSet = 0;
+};
+
+// Tovakin.exe on one cassette, from its start until its message box shows.
+Run RunTovakin(const std::wstring& exe, const std::wstring& cassette) {
+    std::wstring commandLine = L"\"" + exe + L"\" \"" + cassette + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    Run run;
+    const double start = Now();
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        Fail("cannot start Tovakin.exe");
+    HWND box = nullptr;
+    // Looked for every 2 ms; the wait also notices a program that ends.
+    while ((box = MessageBoxOf(process.dwProcessId)) == nullptr)
+        if (WaitForSingleObject(process.hProcess, 2) == WAIT_OBJECT_0) Fail("Tovakin.exe ended without a message");
+    run.seconds = Now() - start;
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) run.peakWorkingSet = counters.PeakWorkingSetSize;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        Fail("Tovakin.exe did not end after its message");
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+// A copy as the safe save writes: read whole, written to a temporary file
+// beside the target, flushed, moved over the target in one step.
+double FlushedCopy(const std::wstring& from, const std::wstring& folder) {
+    const double start = Now();
+    HANDLE in = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (in == INVALID_HANDLE_VALUE) Fail("cannot open the cassette");
+    LARGE_INTEGER size;
+    GetFileSizeEx(in, &size);
+    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!ReadFile(in, data.data(), static_cast<DWORD>(data.size()), &got, nullptr) || got != data.size())
+        Fail("cannot read the cassette");
+    CloseHandle(in);
+    const std::wstring temp = folder + L"\\copy.tmp";
+    const std::wstring target = folder + L"\\copy.cas";
+    HANDLE out = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (out == INVALID_HANDLE_VALUE || !WriteFile(out, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) ||
+        written != data.size() || !FlushFileBuffers(out) || !CloseHandle(out) ||
+        !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        Fail("cannot write the copy");
+    return Now() - start;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: tovakin_bench <Tovakin.exe> <cassette> <folder> [repetitions]\n");
+        return 2;
+    }
+    const std::wstring exe = argv[1], cassette = argv[2], folder = argv[3];
+    const int repetitions = argc > 4 ? _wtoi(argv[4]) : 7;
+    const std::wstring empty = folder + L"\\empty.cas";
+    const std::wstring converted = folder + L"\\bench.cas";
+    const long long size = FileSize(cassette);
+    if (size <= 0) Fail("no cassette");
+
+    std::vector<double> startups, converts, nets, copies;
+    SIZE_T peak = 0;
+    // One round unmeasured, to warm the page cache and Wine's server.
+    for (int round = 0; round <= repetitions; ++round) {
+        HANDLE file = CreateFileW(empty.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) Fail("cannot write the empty cassette");
+        CloseHandle(file);
+        const Run startup = RunTovakin(exe, empty);
+        if (!CopyFileW(cassette.c_str(), converted.c_str(), FALSE)) Fail("cannot copy the cassette");
+        const Run convert = RunTovakin(exe, converted);
+        if (FileSize(converted) == size) Fail("the cassette was not converted");
+        const double copy = FlushedCopy(cassette, folder);
+        if (round == 0) continue;
+        startups.push_back(startup.seconds);
+        converts.push_back(convert.seconds);
+        nets.push_back(convert.seconds - startup.seconds);
+        copies.push_back(copy);
+        peak = std::max(peak, convert.peakWorkingSet);
+    }
+    DeleteFileW(empty.c_str());
+    DeleteFileW((folder + L"\\copy.cas").c_str());
+
+    std::printf("cassette: %.1f MB, converted in place by Tovakin.exe; %d repetitions after one warm-up\n",
+                static_cast<double>(size) / 1e6, repetitions);
+    std::printf("%-44s %10s %10s\n", "", "min ms", "median ms");
+    const auto row = [](const char* name, const std::vector<double>& values) {
+        std::printf("%-44s %10.1f %10.1f\n", name, *std::min_element(values.begin(), values.end()) * 1e3,
+                    Median(values) * 1e3);
+    };
+    row("Tovakin.exe, empty cassette (start-up)", startups);
+    row("Tovakin.exe, cassette converted", converts);
+    row("Tovakin.exe, start-up subtracted", nets);
+    row("flushed copy (read + safe write)", copies);
+    std::printf("ratio Tovakin.exe (start-up subtracted) / flushed copy: %.1f (medians)\n", Median(nets) / Median(copies));
+    if (peak != 0)
+        std::printf("peak working set: %.0f MB, %.2f bytes per cassette byte\n", static_cast<double>(peak) / 1048576.0,
+                    static_cast<double>(peak) / static_cast<double>(size));
+    // For scripts/bench.sh, which sets it beside other tools' times.
+    std::printf("net median seconds: %.6f\n", Median(nets));
+    LocalFree(argv);
+    return 0;
+}

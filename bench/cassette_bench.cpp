@@ -31,8 +31,13 @@
 #include "framework/memory/memory_platform.h"
 #include "framework/stringlist.h"
 #include "framework/text.h"
+#include "series.h"
 
 namespace {
+
+using bench::Median;
+using bench::Now;
+using bench::Series;
 
 // Native file system under Windows names: "C:\a\b" is <root>/a/b.
 class DriveCFiles final : public fw::FileSystem {
@@ -112,25 +117,6 @@ std::string MakeCassette(std::size_t lines) {
     return text;
 }
 
-// <chrono> cannot be compiled with the code page 932 execution character set
-// (it spells a micro sign), so the monotonic clock is read directly.
-double Now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-struct Series {
-    const char* name;
-    std::vector<double> times;
-    double Min() const { return *std::min_element(times.begin(), times.end()); }
-    double Median() const {
-        std::vector<double> sorted = times;
-        std::sort(sorted.begin(), sorted.end());
-        const std::size_t n = sorted.size();
-        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    }
-};
 
 double Time(const std::function<void()>& work) {
     const double start = Now();
@@ -217,11 +203,11 @@ int main(int argc, char** argv) {
         const double convertTime = Time([&] { form.ConvertLines(); });
         const double saveTime = Time([&] { items.SaveToFile(target); });
         if (round == 0) continue;
-        copySeries.times.push_back(copyTime);
-        clickSeries.times.push_back(clickTime);
-        loadSeries.times.push_back(loadTime);
-        convertSeries.times.push_back(convertTime);
-        saveSeries.times.push_back(saveTime);
+        copySeries.samples.push_back(copyTime);
+        clickSeries.samples.push_back(clickTime);
+        loadSeries.samples.push_back(loadTime);
+        convertSeries.samples.push_back(convertTime);
+        saveSeries.samples.push_back(saveTime);
     }
 
     // The peak of the runs, before the checks below add their own.

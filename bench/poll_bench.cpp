@@ -15,8 +15,13 @@
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
 #include "framework/win32/win32_platform.h"
+#include "series.h"
 
 namespace {
+
+using bench::Median;
+using bench::Now;
+using bench::Series;
 
 // The Win32 platform, with the program's own path moved into the bench
 // folder, since the display reads the Sorbel.ini beside its executable.
@@ -69,16 +74,6 @@ std::string SampleSettings() {
     return text;
 }
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Microseconds per call of `body`, over `count` calls.
 template <class F>
@@ -88,16 +83,6 @@ double MicrosecondsPer(int count, F&& body) {
     return (Now() - start) * 1e6 / count;
 }
 
-struct Series {
-    const char* name;
-    std::vector<double> samples;
-    double Min() const { return *std::min_element(samples.begin(), samples.end()); }
-    double Median() const {
-        std::vector<double> sorted = samples;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
 
 }  // namespace
 

@@ -23,25 +23,15 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "series.h"
 
 namespace {
 
-double Now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::Median;
+using bench::Now;
+using bench::Series;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "tovakin_bench: %s (error %lu)\n", what, GetLastError());

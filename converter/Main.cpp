@@ -17,13 +17,6 @@ const unsigned kErrorStyle = MB_OK | MB_ICONERROR;
 
 bool IsDrivePath(std::string_view line) { return line.size() >= 3 && line[1] == ':' && line[2] == '\\'; }
 
-// The full name of a cassette named on the command line, as the system
-// makes it, so that it is read and written under one name and its lines are
-// made relative to its own folder: a name without drive and root is taken
-// from the current folder, "\Music\list.cas" lies on the current drive, and
-// "D:list.cas" in drive D's own current folder.
-std::string FullArgumentPath(const std::string& argument) { return Files().FullPathName(argument); }
-
 }  // namespace
 
 TMainForm::TMainForm(TComponent* Owner) : TForm(Owner, MainDesign) {}
@@ -59,7 +52,12 @@ void TMainForm::FormCreate(TObject*) {
     for (int i = 1; i <= ParamCount(); ++i) {
         std::string argument = ParamStr(i);
         if (argument.empty()) continue;
-        argument = FullArgumentPath(argument);
+        // The full name, as the system makes it, so that the cassette is read
+        // and written under one name and its lines are made relative to its
+        // own folder: a name without drive and root is taken from the current
+        // folder, "\Music\list.cas" lies on the current drive, "D:list.cas"
+        // in drive D's own current folder.
+        argument = Files().FullPathName(argument);
         EdCasFile->SetText(argument);
         EdOutput->SetText(ExtractFileDir(argument) + "\\");
         try {

@@ -160,8 +160,6 @@ bool IsDots(const char* name, std::size_t length) {
     return (length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.');
 }
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 }  // namespace
 
 bool TRelativePathBase::AppendRelativePath(std::string_view destName, std::string& out) const {

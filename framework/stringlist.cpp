@@ -138,14 +138,11 @@ void TStrings::SetText(std::string_view text) {
 }
 
 std::string TStrings::Text() const {
-    std::size_t size = 0;
-    for (int i = 0; i < Count(); ++i) size += (*this)[i].size() + 2;
     std::string text;
-    text.reserve(size);
-    for (int i = 0; i < Count(); ++i) {
-        text.append((*this)[i]);
-        text.append("\r\n", 2);
-    }
+    WriteText([&text](std::string_view block) {
+        text.append(block);
+        return true;
+    });
     return text;
 }
 

@@ -24,10 +24,6 @@ bool EndsWithBackslash(std::string_view text) {
     return !text.empty() && LastDelimiter("\\", text) == text.size() - 1;
 }
 
-namespace {
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-}  // namespace
-
 bool SameTextIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size();) {

@@ -40,6 +40,9 @@ std::size_t LastDelimiter(std::string_view delimiters, std::string_view text);
 // True when the last character of `text` is a single-byte backslash.
 bool EndsWithBackslash(std::string_view text);
 
+// An ASCII small letter as its capital; every other byte as it is.
+constexpr char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
 // Compares two texts byte for byte, except that ASCII letters that stand as
 // single-byte characters match without regard to case.  Trail bytes are never
 // folded, so two different double-byte characters never compare equal.  For

@@ -39,9 +39,8 @@ public:
 
     THandle Handle() const { return handle_; }
     const TFormDesign& Design() const { return design_; }
-    // The screen's pixels per inch when the form was created, and a length of
-    // the layout in pixels at that setting.
-    int PixelsPerInch() const { return pixelsPerInch_; }
+    // A length of the layout in pixels at the screen's pixels per inch when
+    // the form was created.
     int Scale(int designed) const;
     const std::string& Caption() const { return caption_; }
     TColor Color() const { return color_; }
@@ -80,8 +79,6 @@ public:
     }
     const std::vector<TControl*>& Controls() const { return controls_; }
     TButton* DefaultButton() const;
-    // The control that has, or last had, the keyboard focus in this form.
-    TControl* ActiveControl() const { return activeControl_; }
     // Presses the default button, as the Enter key does in an edit box.
     void PressDefaultButton();
 

@@ -61,10 +61,7 @@ void TBitmap::Recreate() {
     canvas_ = TCanvas(TSurface{TSurface::Bitmap, handle_});
 }
 
-int TScreen::Width() const { return CurrentPlatform().ScreenSize().cx; }
-int TScreen::Height() const { return CurrentPlatform().ScreenSize().cy; }
 TRect TScreen::DesktopRect() const { return CurrentPlatform().VirtualScreen(); }
-int TScreen::PixelsPerInch() const { return CurrentPlatform().ScreenPixelsPerInch(); }
 
 namespace {
 TScreen screen;

@@ -94,15 +94,12 @@ private:
     TCanvas canvas_{TSurface{}};
 };
 
-// The displays.  Width and Height are the primary display's; the desktop is
-// the rectangle around all displays, in screen coordinates (a display left
-// of or above the primary one lies at negative coordinates).
+// The displays.  The desktop is the rectangle around all displays, in
+// screen coordinates (a display left of or above the primary one lies at
+// negative coordinates).
 class TScreen {
 public:
-    int Width() const;
-    int Height() const;
     TRect DesktopRect() const;
-    int PixelsPerInch() const;
 };
 extern TScreen* Screen;
 

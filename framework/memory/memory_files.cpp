@@ -37,8 +37,6 @@ std::size_t LastCharAt(std::string_view text) {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Letters upper-cased as Windows folds file names: single-byte ASCII
 // letters and the double-byte letters of code page 932 (UpperTrailByte);
 // every other character untouched.
@@ -46,7 +44,7 @@ std::string Fold(std::string_view text) {
     std::string folded(text);
     for (std::size_t i = 0; i < folded.size(); i += CharLength(folded, i)) {
         if (CharLength(folded, i) == 1)
-            folded[i] = Upper(folded[i]);
+            folded[i] = FoldAscii(folded[i]);
         else
             folded[i + 1] = static_cast<char>(
                 UpperTrailByte(static_cast<unsigned char>(folded[i]), static_cast<unsigned char>(folded[i + 1])));
@@ -111,7 +109,7 @@ std::optional<Parts> Parse(std::string_view path, const Parts& current,
     }
     std::string_view rest = path;
     if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
-        parts.root = std::string(1, Upper(path[0])) + ":";
+        parts.root = std::string(1, FoldAscii(path[0])) + ":";
         rest = path.substr(2);
         // "D:name" is relative to drive D's own current folder: the current
         // directory when that is on D:, else the folder D: last had.

@@ -28,6 +28,19 @@ if(WIN32)
   # Small executables: unused code is dropped and symbols are stripped.
   target_compile_options(sorbel_options INTERFACE -ffunction-sections -fdata-sections)
   target_link_options(sorbel_options INTERFACE -Wl,--gc-sections $<$<CONFIG:Release>:-s>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # SSE2, which every processor that runs Windows 8 or later has: the line
+    # splitter's fast path needs it, and a plain i686 build loses about a
+    # quarter of the converter's speed without it.
+    target_compile_options(sorbel_options INTERFACE -msse2)
+    # Windows keeps a 32-bit stack aligned to 4 bytes only, where GCC assumes
+    # 16: a window procedure or any other function the system calls would
+    # crash at the first aligned SSE access to its stack.  So every function
+    # that needs the alignment makes it itself.
+    target_compile_options(sorbel_options INTERFACE -mincoming-stack-boundary=2)
+    # 4 GB of address space on 64-bit Windows instead of 2.
+    target_link_options(sorbel_options INTERFACE -Wl,--large-address-aware)
+  endif()
 endif()
 
 # Version numbers for the programs' resource scripts.
@@ -38,4 +51,21 @@ function(sorbel_gui_executable name)
   add_executable(${name} WIN32 ${ARGN})
   target_link_options(${name} PRIVATE -mwindows -municode)
   target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+endfunction()
+
+# sorbel_manifest(<resource script> <manifest.in>): the program's
+# manifest, made for the processor it is built for, where its resource
+# script finds it.  The manifest names no execution level: Windows then
+# virtualizes a 32-bit program's files as it does the player's.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(SORBEL_MANIFEST_ARCHITECTURE x86)
+else()
+  set(SORBEL_MANIFEST_ARCHITECTURE x86)
+endif()
+set(SORBEL_MANIFEST_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+function(sorbel_manifest script template)
+  get_filename_component(manifest ${template} NAME_WE)
+  set(made ${CMAKE_BINARY_DIR}/generated/${manifest}.manifest)
+  configure_file(${template} ${made} @ONLY)
+  set_source_files_properties(${script} PROPERTIES OBJECT_DEPENDS ${made})
 endfunction()

@@ -1,16 +1,27 @@
 #!/usr/bin/env bash
 # Builds the release zip from the windows build and checks what it holds:
-# the two programs and the stand-in as static Windows executables that need
-# no DLL beyond Windows' own, and the two read-mes.
+# the two programs and the stand-in as static 32-bit Windows executables
+# that need no DLL beyond Windows' own, marked large-address-aware, with
+# manifests that claim no other processor and name no execution level (so
+# that Windows virtualizes their files as it does the player's), every
+# function they import as packaging/imports.txt lists it, and the two
+# read-mes.
+#
+#   check_package.sh                   check
+#   check_package.sh --update-imports  write packaging/imports.txt afresh
+#                                      from the build (review the change:
+#                                      every function must exist on Windows 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/windows
+objdump=i686-w64-mingw32-objdump
+import_list=packaging/imports.txt
 
 cmake --build "$build" --target package >/dev/null
-zip=$(ls "$build"/package/SorbelCompanions-*-win64.zip)
+zip=$(ls "$build"/package/SorbelCompanions-*-windows-x86.zip)
 top=$(basename "$zip" .zip)
 version=$(sed -n 's/^project(SorbelCompanions VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[[ "$top" == "SorbelCompanions-$version-win64" ]] || { echo "package: unexpected name $top" >&2; exit 1; }
+[[ "$top" == "SorbelCompanions-$version-windows-x86" ]] || { echo "package: unexpected name $top" >&2; exit 1; }
 
 expected=$(printf '%s\n' README-en.txt README-ja.txt SorbelStandIn.exe Tovakin.exe Vistel.exe)
 actual=$(unzip -Z1 "$zip" | sed -n "s#^$top/##p" | grep -v '/$' | sort)
@@ -23,14 +34,58 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unzip -q "$zip" -d "$work"
+
+# imports <exe>: "<exe> <DLL> <function>" for every function it imports.
+imports() {
+  "$objdump" -p "$1" | awk -v exe="$(basename "$1")" '
+    /^[ \t]*DLL Name:/ { dll = $3; next }
+    dll != "" && NF == 0 { dll = "" }
+    dll != "" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 { print exe, dll, $3 }'
+}
+
 system_dlls='^(KERNEL32|USER32|GDI32|COMCTL32|comdlg32|SHELL32|ole32|msvcrt|ADVAPI32)\.dll$'
 for exe in Vistel Tovakin SorbelStandIn; do
-  dlls=$(x86_64-w64-mingw32-objdump -p "$work/$top/$exe.exe" | sed -n 's/^\s*DLL Name: //p')
+  file="$work/$top/$exe.exe"
+  headers=$("$objdump" -p "$file")
+  grep -q '^Magic[[:space:]]*010b' <<<"$headers" ||
+    { echo "package: $exe.exe is not a 32-bit (PE32) program" >&2; exit 1; }
+  grep -q 'large address aware' <<<"$headers" ||
+    { echo "package: $exe.exe is not marked large-address-aware" >&2; exit 1; }
+  dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
   if grep -viE "$system_dlls" <<<"$dlls" >/dev/null; then
     echo "package: $exe.exe needs a DLL that is not Windows' own:" $(grep -viE "$system_dlls" <<<"$dlls") >&2
     exit 1
   fi
-done
+  # The manifest is stored as its text.  The stand-in, a console program,
+  # has none, which Windows treats the same way.
+  manifest=$(python3 -c 'import re, sys
+m = re.search(rb"<assembly .*?</assembly>", open(sys.argv[1], "rb").read(), re.S)
+print(m.group(0).decode() if m else "")' "$file")
+  if grep -q 'requestedExecutionLevel\|trustInfo' <<<"$manifest"; then
+    echo "package: $exe.exe's manifest names an execution level: Windows would not virtualize its files" >&2
+    exit 1
+  fi
+  if grep -o 'processorArchitecture="[^"]*"' <<<"$manifest" | grep -qv '"x86"\|"\*"'; then
+    echo "package: $exe.exe's manifest claims another processor:" \
+      $(grep -o 'processorArchitecture="[^"]*"' <<<"$manifest" | sort -u) >&2
+    exit 1
+  fi
+  imports "$file"
+done | LC_ALL=C sort >"$work/imports.txt"
+
+echo "package: imported functions (DLL, function, by program):"
+awk '{ print "  " $0 }' "$work/imports.txt"
+if [[ "${1:-}" == "--update-imports" ]]; then
+  { sed -n '/^#/p' "$import_list"; cat "$work/imports.txt"; } >"$work/list" && mv "$work/list" "$import_list"
+  echo "package: $import_list written afresh; review its change"
+elif ! diff -u <(grep -v '^#' "$import_list") "$work/imports.txt" >"$work/imports.diff"; then
+  echo "package: the programs import other functions than $import_list lists:" >&2
+  cat "$work/imports.diff" >&2
+  echo "package: a new import must exist on Windows 7 SP1, or be loaded at run time with a fallback;" \
+    "then run scripts/check_package.sh --update-imports" >&2
+  exit 1
+fi
+
 for language in ja en; do
   head -c 3 "$work/$top/README-$language.txt" | cmp -s - <(printf '\xef\xbb\xbf') ||
     { echo "package: README-$language.txt lacks its byte-order mark" >&2; exit 1; }
@@ -39,4 +94,4 @@ for language in ja en; do
   grep -q "$version" "$work/$top/README-$language.txt" ||
     { echo "package: README-$language.txt does not name version $version" >&2; exit 1; }
 done
-echo "package: $(basename "$zip") holds the three programs and both read-mes"
+echo "package: $(basename "$zip") holds the three 32-bit programs, as imported as listed, and both read-mes"

@@ -12,11 +12,14 @@ SORBEL_SCRIPT="setup"
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
+# The release is 32-bit (g++-mingw-w64-i686-posix); the 64-bit compiler
+# builds the programs it is measured against.  Wine runs 32-bit programs in
+# its 64-bit prefix with its 32-bit half, wine32 of the i386 architecture.
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 xvfb xdotool imagemagick
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine64 wine32:i386 xvfb xdotool imagemagick
   fonts-horai-umefont fonts-ipafont-gothic fontconfig
   python3 zip unzip
 )
@@ -32,8 +35,12 @@ if [ ${#missing[@]} -eq 0 ]; then
   say "packages: all present"
 else
   [ "$(id -u)" -eq 0 ] || die "missing packages (${missing[*]}); run as root to install them"
-  say "packages: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    say "packages: adding the i386 architecture (for wine32)"
+    dpkg --add-architecture i386
+  fi
+  say "packages: installing ${missing[*]}"
   apt-get update -qq
   apt-get install -y -qq "${missing[@]}" >/dev/null
   say "packages: installed"
@@ -44,7 +51,7 @@ grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is
 # --- Wine prefixes -------------------------------------------------------------
 sorbel_wine_env
 # Bump when a prefix needs preparing differently; an older marker redoes the work.
-MARKER_CONTENT="sorbel-wineprefix 4"
+MARKER_CONTENT="sorbel-wineprefix 5"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -57,14 +64,27 @@ prepare_prefix() {
   export WINEPREFIX
   local content="$MARKER_CONTENT${dpi:+ dpi $dpi}"
   local marker="$WINEPREFIX/.sorbel-setup"
-  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$content" ]; then
+  # A prefix made before Wine's 32-bit half was installed has no 32-bit
+  # system files and cannot start a 32-bit program: it is made anew.
+  local wow64="$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll"
+  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$content" ] && [ -f "$wow64" ]; then
     say "wine prefix: ready ($WINEPREFIX)"
     return 0
+  fi
+  # Only a prefix of ours (it has our marker) is removed; a stranger's
+  # that lacks them is left to its owner.
+  if [ -d "$WINEPREFIX" ] && [ ! -f "$wow64" ]; then
+    [ -f "$marker" ] || die "$WINEPREFIX has no 32-bit system files; remove it or choose another WINEPREFIX"
+    say "wine prefix: making $WINEPREFIX anew, with 32-bit system files"
+    "$SORBEL_WINESERVER" -k 2>/dev/null || true
+    "$SORBEL_WINESERVER" -w 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
   fi
 
   mkdir -p "$(dirname "$WINEPREFIX")"
   say "wine prefix: creating $WINEPREFIX"
   "$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
+  [ -f "$wow64" ] || die "the new prefix $WINEPREFIX has no 32-bit system files (is wine32:i386 installed?)"
 
   # Font replacements: the programs ask for "ＭＳ Ｐゴシック" (and its Latin
   # name), which Linux does not have.  Ume P Gothic is drawn to the same

@@ -176,7 +176,7 @@ TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplaced
     EXPECT_EQ(Names(), std::set<std::wstring>{L"held.ini"});
     // Held for a moment: waited for.
     HANDLE release = CreateThread(
-        nullptr, 0, [](void* handle) -> DWORD {
+        nullptr, 0, [](void* handle) WINAPI -> DWORD {
             Sleep(200);
             CloseHandle(static_cast<HANDLE>(handle));
             return 0;

@@ -38,6 +38,13 @@ void TMainForm::ConvertLines() {
     }
 }
 
+bool TMainForm::ConvertLoadedLines() {
+    if (!RanOutOfMemory([this] { ConvertLines(); })) return true;
+    LbCas->Items()->Clear();
+    RewrittenLines = 0;
+    return false;
+}
+
 void TMainForm::ShowOpenError() {
     Application->MessageBox(
         "変換元カセットファイルを開けません。ファイルが移動しているか、削除された可能性があります。\n" +
@@ -66,7 +73,12 @@ void TMainForm::FormCreate(TObject*) {
             ShowOpenError();
             continue;
         }
-        ConvertLines();
+        // A cassette too large to convert in memory is refused as one that
+        // cannot be read: nothing of it is written.
+        if (!ConvertLoadedLines()) {
+            ShowOpenError();
+            continue;
+        }
         // Nothing to rewrite (a cassette converted before, a MIDI file
         // dropped with the cassettes): the file stays as it is.
         if (RewrittenLines == 0) continue;
@@ -77,7 +89,8 @@ void TMainForm::FormCreate(TObject*) {
             Application->MessageBox(error.what(), kErrorCaption, kErrorStyle);
         }
     }
-    ShowMessage("変換完了");
+    // The program ends even when the message cannot be shown.
+    Application->Guard([] { ShowMessage("変換完了"); });
     Application->Terminate();
 }
 
@@ -96,8 +109,15 @@ void TMainForm::BtChangeClick(TObject*) {
         ShowOpenError();
         return;
     }
-    if (!EndsWithBackslash(EdOutput->Text())) EdOutput->SetText(EdOutput->Text() + "\\");
-    ConvertLines();
+    const std::string typed = EdOutput->Text();
+    if (!EndsWithBackslash(typed)) EdOutput->SetText(typed + "\\");
+    // A cassette too large to convert in memory is refused as one that
+    // cannot be read, with the output field as the user left it.
+    if (!ConvertLoadedLines()) {
+        EdOutput->SetText(typed);
+        ShowOpenError();
+        return;
+    }
     const std::string output = EdOutput->Text() + ExtractFileName(source);
     const bool inPlace = Files().SameFile(source, output);
     // A failed write throws: the application reports it and nothing is deleted.

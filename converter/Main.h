@@ -42,6 +42,9 @@ public:
 private:
     void ChooseSource(const std::string& FileName);
     void ShowOpenError();
+    // ConvertLines; false when the memory ran out on the way, and the list
+    // (half converted) is emptied again.
+    bool ConvertLoadedLines();
 };
 
 extern TMainForm* MainForm;

@@ -1,5 +1,7 @@
 #include "framework/files.h"
 
+#include "framework/sysutils.h"
+
 namespace fw {
 
 namespace {
@@ -27,7 +29,12 @@ FileSystem* SetFiles(FileSystem* files) {
     return previous;
 }
 
-bool DeleteFile(const std::string& path) { return Files().DeleteFile(path); }
+// A deletion that cannot even be asked for (the memory ran out) fails as
+// any other does: quietly, for the caller to decide.
+bool DeleteFile(const std::string& path) {
+    bool deleted = false;
+    return !RanOutOfMemory([&] { deleted = Files().DeleteFile(path); }) && deleted;
+}
 
 bool FileExists(const std::string& path) { return Files().FileExists(path); }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "framework/files.h"
+#include "framework/sysutils.h"
 
 namespace fw {
 
@@ -102,20 +103,30 @@ bool WriteBlocks(int fd, const FileSystem::Producer& produce, std::size_t& writt
     return ok;
 }
 
-// Reads from `fd` to the end of the file; `sizeHint` is a first guess.
+// Reads from `fd` to the end of the file; `sizeHint` is a first guess.  A
+// file too large to hold fails with ENOMEM.
 bool ReadAll(int fd, std::size_t sizeHint, std::string& data) {
-    data.resize(sizeHint + 1);
     std::size_t used = 0;
-    for (;;) {
-        if (used == data.size()) data.resize(data.size() * 2);
-        ssize_t got = ::read(fd, data.data() + used, data.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
+    bool failed = false;
+    if (RanOutOfMemory([&] {
+            data.resize(sizeHint + 1);
+            for (;;) {
+                if (used == data.size()) data.resize(data.size() * 2);
+                ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+                if (got < 0) {
+                    if (errno == EINTR) continue;
+                    failed = true;
+                    return;
+                }
+                if (got == 0) break;
+                used += static_cast<std::size_t>(got);
+            }
+        })) {
+        std::string().swap(data);
+        errno = ENOMEM;
+        return false;
     }
+    if (failed) return false;
     data.resize(used);
     return true;
 }
@@ -223,7 +234,16 @@ public:
             return Fail(reason, error);
         }
         std::size_t written = 0;
-        bool ok = WriteBlocks(fd, produce, written);
+        bool ok = false;
+        try {
+            ok = WriteBlocks(fd, produce, written);
+        } catch (...) {
+            // The producer failed (out of memory, say): its half-written
+            // file goes, and the target was never touched.
+            ::close(fd);
+            ::unlink(temp.c_str());
+            throw;
+        }
         if (ok && exists) {
             ok = ::fchmod(fd, st.st_mode & 07777) == 0;
             // Only root may give a file away; anyone else's replacement

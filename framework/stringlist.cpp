@@ -23,6 +23,8 @@ constexpr const char kCannotOpen[] =                                   // " を�
     " \x82\xF0\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42";
 constexpr const char kCannotCreate[] =                                 // " を作成できません。"
     " \x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x81\x42";
+constexpr const char kOutOfMemory[] =                                  // "メモリが足りません。"
+    "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42";
 
 // Calls line(start, length) for each line of `text`, in order: CR LF, a lone
 // LF or a lone CR ends a line, and a last line needs no line end.  One pass:
@@ -174,23 +176,32 @@ std::vector<std::string> TStrings::Lines() const {
     return lines;
 }
 
+// A file too large to hold, in a 32-bit program's address space above all,
+// fails to be read or split like any file that cannot be read: with an
+// error that says so, never with a crash.
 void TStrings::LoadFromFile(const std::string& fileName) {
     std::string contents;
     std::string reason;
-    if (!Files().ReadFile(fileName, contents, reason))
-        throw EFOpenError(kFile + fileName + kCannotOpen + "\n" + reason);
+    bool read = false;
+    if (RanOutOfMemory([&] { read = Files().ReadFile(fileName, contents, reason); })) reason = kOutOfMemory;
+    if (!read) throw EFOpenError(kFile + fileName + kCannotOpen + "\n" + reason);
     // The old lines go once the file has been read, before the new ones are
-    // split: a long cassette is then held twice only while it is read.
+    // split: a long cassette is then held twice only while it is read.  So a
+    // file that is read but cannot be split leaves the list empty.
     Clear();
     text_ = std::move(contents);
-    Split();
+    if (RanOutOfMemory([this] { Split(); })) {
+        Clear();
+        throw EFOpenError(kFile + fileName + kCannotOpen + "\n" + kOutOfMemory);
+    }
 }
 
 void TStrings::SaveToFile(const std::string& fileName) const {
     std::string reason;
     const auto produce = [this](const FileSystem::BlockWriter& write) { return WriteText(write); };
-    if (!Files().ReplaceFileFrom(fileName, produce, reason))
-        throw EFCreateError(kFile + fileName + kCannotCreate + "\n" + reason);
+    bool saved = false;
+    if (RanOutOfMemory([&] { saved = Files().ReplaceFileFrom(fileName, produce, reason); })) reason = kOutOfMemory;
+    if (!saved) throw EFCreateError(kFile + fileName + kCannotCreate + "\n" + reason);
 }
 
 }  // namespace fw

@@ -53,13 +53,14 @@ public:
     bool WriteText(const std::function<bool(std::string_view block)>& write, std::size_t blockSize = kBlockSize) const;
 
     // Replaces the lines with those of the file; throws EFOpenError when the
-    // file cannot be read, leaving the lines as they were.
+    // file cannot be read, leaving the lines as they were, or when it is too
+    // large to hold, leaving the list empty.
     void LoadFromFile(const std::string& fileName);
 
     // Writes Text() to the file through a temporary file, replacing it in
     // one step, block by block (WriteText); throws EFCreateError naming the
-    // file and the system's reason when it cannot be written, leaving any
-    // existing file untouched.
+    // file and the system's reason (or the memory running out) when it
+    // cannot be written, leaving any existing file untouched.
     void SaveToFile(const std::string& fileName) const;
 
     // A copy of every line.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -27,6 +28,21 @@ class EFCreateError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// Runs `work`; true when it ran out of memory on the way: an allocation
+// failed, or a text grew past what a string may hold.  A 32-bit program
+// meets both with a large enough file.
+template <class F>
+bool RanOutOfMemory(F&& work) {
+    try {
+        work();
+        return false;
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (const std::length_error&) {
+        return true;
+    }
+}
 
 // Decimal text of a number: a leading minus sign when negative, no leading zeros.
 std::string IntToStr(std::int64_t value);

@@ -246,6 +246,9 @@ void TApplication::ReportSafely(const std::exception& error) noexcept {
 void TApplication::HandleException() {
     try {
         throw;
+    } catch (const std::bad_alloc&) {
+        // Its own text is the runtime's, not one for the user.
+        ReportSafely(Exception("メモリが足りません。"));
     } catch (const std::exception& error) {
         ReportSafely(error);
     } catch (...) {

@@ -241,10 +241,13 @@ TFileResult MemoryFileSystem::ReplaceFrom(const std::string& path, const Produce
     if (expected && (expected->exists != exists || (exists && file->second.contents != expected->contents)))
         return TFileResult::Changed;
     std::string contents;
-    produce([&contents](std::string_view block) {
-        contents.append(block);
-        return true;
-    });
+    if (!produce([&contents](std::string_view block) {
+            contents.append(block);
+            return true;
+        })) {
+        reason = kAccessDenied;
+        return TFileResult::Failed;
+    }
     if (!exists) file = files_.emplace(name->key, File{name->full, {}}).first;
     file->second.contents = std::move(contents);
     file->second.written = now_;

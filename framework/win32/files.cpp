@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/files.h"
+#include "framework/sysutils.h"
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
 
@@ -77,22 +78,41 @@ std::wstring FolderOf(const std::wstring& path) {
 // than the buffer costs one read: the display reads its settings twenty
 // times a second.  A file that fills the first guess is asked its size, so
 // that a large cassette is read into a buffer of its own size.
+// A file too large to hold (in a 32-bit program, one of a gigabyte or two
+// may be) fails with ERROR_NOT_ENOUGH_MEMORY, at once when its size says so.
 bool ReadAll(HANDLE file, std::string& data) {
     std::size_t used = 0;
     bool sized = false;
-    for (;;) {
-        if (used == data.size() && used > 0 && !sized) {
-            sized = true;
-            LARGE_INTEGER size{};
-            if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) >= used)
-                data.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+    DWORD error = ERROR_SUCCESS;
+    const bool outOfMemory = RanOutOfMemory([&] {
+        for (;;) {
+            if (used == data.size() && used > 0 && !sized) {
+                sized = true;
+                LARGE_INTEGER size{};
+                if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) >= used) {
+                    if (static_cast<unsigned long long>(size.QuadPart) >= data.max_size()) throw std::bad_alloc();
+                    data.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+                }
+            }
+            if (used == data.size()) data.resize(data.size() * 2 + 65536);
+            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - used, 1u << 30));
+            DWORD got = 0;
+            if (!::ReadFile(file, data.data() + used, chunk, &got, nullptr)) {
+                error = GetLastError();
+                return;
+            }
+            used += got;
+            if (got < chunk) break;
         }
-        if (used == data.size()) data.resize(data.size() * 2 + 65536);
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - used, 1u << 30));
-        DWORD got = 0;
-        if (!::ReadFile(file, data.data() + used, chunk, &got, nullptr)) return false;
-        used += got;
-        if (got < chunk) break;
+    });
+    if (outOfMemory) {
+        std::string().swap(data);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
     }
     data.resize(used);
     return true;
@@ -251,7 +271,16 @@ public:
         }
 
         DWORD error = ERROR_SUCCESS;
-        bool ok = WriteBlocks(file.Get(), produce) && FlushFileBuffers(file.Get());
+        bool ok = false;
+        try {
+            ok = WriteBlocks(file.Get(), produce) && FlushFileBuffers(file.Get());
+        } catch (...) {
+            // The producer failed (out of memory, say): its half-written
+            // file goes, and the target was never touched.
+            file.Close();
+            DeleteFileW(temp.c_str());
+            throw;
+        }
         if (!ok) error = GetLastError();
         if (ok && exists) keepsake.GiveTo(file.Get());
         if (!file.Close() && ok) {

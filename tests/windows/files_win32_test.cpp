@@ -2,6 +2,7 @@
 // refused writes leave the target and no temporary file behind.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <set>
 #include <string>
 
@@ -155,6 +156,21 @@ TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {
     const DWORD folder = GetFileAttributesW(WidePath(L"list.cas").c_str());
     EXPECT_TRUE(folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY) != 0);
     EXPECT_EQ(Names(), (std::set<std::wstring>{L"list.cas", L"ro.ini"}));
+
+    // A producer that fails half way (the memory runs out) leaves the target
+    // as it was and no temporary file.
+    ASSERT_TRUE(files_.ReplaceFile(Path("w.cas"), "old", reason)) << reason;
+    EXPECT_THROW(files_.ReplaceFileFrom(
+                     Path("w.cas"),
+                     [](const FileSystem::BlockWriter& write) -> bool {
+                         write(std::string(20000, 'z'));
+                         throw std::bad_alloc();
+                     },
+                     reason),
+                 std::bad_alloc);
+    ASSERT_TRUE(files_.ReadFile(Path("w.cas"), read, reason)) << reason;
+    EXPECT_EQ(read, "old");
+    EXPECT_EQ(Names(), (std::set<std::wstring>{L"list.cas", L"ro.ini", L"w.cas"}));
 }
 
 TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplacedMeanwhile) {

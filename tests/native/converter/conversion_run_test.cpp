@@ -1,12 +1,57 @@
 // The interactive run, BtChangeClick: check the fields, read the source,
 // finish the output folder, convert, write safely, delete the source only
 // after a successful write, report.
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "tovakin_fixture.h"
 
+// This test program's operator new, which fails on demand (AllocationLimit).
+namespace {
+bool limited = false;
+std::size_t largestAllowed = SIZE_MAX;
+long failingAllocation = 0;
+long allocations = 0;
+
+void* Allocate(std::size_t size) {
+    if (limited && (++allocations == failingAllocation || size > largestAllowed)) throw std::bad_alloc();
+    if (void* memory = std::malloc(size > 0 ? size : 1)) return memory;
+    throw std::bad_alloc();
+}
+void* AllocateOrNull(std::size_t size) noexcept {
+    try {
+        return Allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+
 namespace tovakin_test {
+
+AllocationLimit::AllocationLimit(std::size_t largest, long failing) {
+    largestAllowed = largest;
+    failingAllocation = failing;
+    allocations = 0;
+    limited = true;
+}
+AllocationLimit::~AllocationLimit() { limited = false; }
+long AllocationLimit::Allocations() { return allocations; }
+
 namespace {
 
 const std::string kSource = "C:\\Music\\Lists\\list.cas";
@@ -217,6 +262,110 @@ TEST_F(ConversionRunTest, AFailedWriteLosesNothingAndShowsTheApplicationsErrorBo
         EXPECT_EQ(Form().LbCas->Items()->Count(), 3);
         EXPECT_NE(CasLines()[0], "C:\\Music\\Lists\\a.mid");
     }
+}
+
+TEST_F(ConversionRunTest, ACassetteTooLargeToHoldIsRefusedAsUnreadableAndNothingIsTouched) {
+    // 120 KB of lines whose relative forms are longer ("..\\..\\a.mid"),
+    // so that they outgrow their places.
+    std::string large;
+    for (int i = 0; i < 12000; ++i) large += "C:\\a.mid\r\n";
+    struct Case {
+        const char* what;
+        std::size_t largest;  // bytes a single allocation may take
+    } cases[] = {
+        {"too large to read", 64 * 1024},
+        {"too large to convert", 150 * 1024},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const bool commandLine : {false, true}) {
+            SCOPED_TRACE(commandLine ? "command line" : "convert button");
+            files.Put(kSource, large);
+            Open();
+            {
+                AllocationLimit limit(c.largest);
+                if (commandLine) {
+                    Platform().SetArguments({kSource});
+                    Form().FormCreate(nullptr);
+                } else {
+                    Convert(kSource, "C:\\Music\\Lists", true);
+                }
+            }
+            std::vector<Box> expected{OpenErrorBox(kSource)};
+            if (commandLine) expected.push_back(DoneBox());
+            EXPECT_EQ(Boxes(), expected);
+            EXPECT_EQ(files.Get(kSource), large);
+            EXPECT_EQ(files.FilePaths(), std::vector<std::string>{kSource});
+            EXPECT_EQ(files.ReplaceCount(), 0);
+            if (!commandLine) {
+                EXPECT_EQ(Form().EdOutput->Text(), "C:\\Music\\Lists");
+            }
+            // Nothing of it is held any more.
+            EXPECT_EQ(Form().LbCas->Items()->Count(), 0);
+        }
+    }
+}
+
+TEST_F(ConversionRunTest, AnAllocationFailingAnywhereInTheRunLosesNoFile) {
+    const std::string target = "C:\\Out\\list.cas";
+    // The allocations of a whole run, counted; then a run for each of them
+    // failing, and one with none failing.
+    Open();
+    Form().EdCasFile->SetText(kSource);
+    Form().EdOutput->SetText("C:\\Out");
+    Form().ChDelete->SetChecked(true);
+    long count = 0;
+    {
+        AllocationLimit counting(SIZE_MAX);
+        Form().BtChange->Click();
+        count = AllocationLimit::Allocations();
+    }
+    ASSERT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+    int refused = 0, reported = 0;
+    for (long failing = 1; failing <= count + 1; ++failing) {
+        SCOPED_TRACE(testing::Message() << "allocation " << failing << " of " << count << " failing");
+        files = MemoryFileSystem();
+        files.Put(kSource, kSourceText);
+        files.AddFolder("C:\\Out");
+        Open();
+        Form().EdCasFile->SetText(kSource);
+        Form().EdOutput->SetText("C:\\Out");
+        Form().ChDelete->SetChecked(true);
+        {
+            AllocationLimit limit(SIZE_MAX, failing);
+            Form().BtChange->Click();
+        }
+        // Each file whole, old or new: the source goes only once the
+        // converted cassette stands.
+        const auto source = files.Get(kSource);
+        const auto written = files.Get(target);
+        EXPECT_TRUE(!source || *source == kSourceText);
+        EXPECT_TRUE(!written || *written == kForOut);
+        EXPECT_TRUE(source || written);
+        EXPECT_LE(files.FilePaths().size(), 2u);
+        // One box: the completion, the open error, or the report of the
+        // memory running out, in words for the user.
+        const std::vector<Box> boxes = Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        if (boxes[0] == OpenErrorBox(kSource)) {
+            ++refused;
+            EXPECT_EQ(source, kSourceText);
+            EXPECT_FALSE(written);
+            EXPECT_EQ(Form().EdOutput->Text(), "C:\\Out");
+        } else if (boxes[0] != DoneBox()) {
+            ++reported;
+            EXPECT_PRED_FORMAT2(testing::IsSubstring, "メモリが足りません。", boxes[0].text);
+            EXPECT_EQ(boxes[0].flags, kErrorStyle);
+        } else {
+            EXPECT_EQ(written, kForOut);
+        }
+        if (failing > count) {
+            EXPECT_EQ(boxes, std::vector<Box>{DoneBox()});
+        }
+    }
+    // Failures in reading and converting are refusals of the cassette.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(reported, 0);
 }
 
 TEST_F(ConversionRunTest, InPlaceWithNothingToRewriteTheFileIsLeftByteForByte) {

@@ -57,6 +57,20 @@ inline std::string CrLf(const std::vector<std::string>& lines) {
     return text;
 }
 
+// Allocation failures on demand: this test program replaces operator new.
+// While a limit lives, a single allocation larger than `largest` fails, and
+// so does the allocation numbered `failing` (from 1, counted from the
+// limit's start; 0 for none), each with std::bad_alloc.  Allocations()
+// counts them all.
+class AllocationLimit {
+public:
+    explicit AllocationLimit(std::size_t largest, long failing = 0);
+    ~AllocationLimit();
+    AllocationLimit(const AllocationLimit&) = delete;
+    AllocationLimit& operator=(const AllocationLimit&) = delete;
+    static long Allocations();
+};
+
 class Session {
 public:
     // How the session starts: `commandLine` is the whole command line, program

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <set>
 #include <string>
 
@@ -311,6 +312,19 @@ TEST_F(NativeFilesTest, ReplaceFromWritesTheBlocksAndAFailedWriteChangesNothing)
     EXPECT_FALSE(replaced);
     EXPECT_EQ(written, 2);
     EXPECT_EQ(reason, std::strerror(EFBIG));
+    EXPECT_EQ(Slurp(Path("a.cas")), "C:\\表\r\n" + big);
+    EXPECT_EQ(Names(), std::set<std::string>{"a.cas"});
+
+    // The producer itself fails half way (the memory runs out): the error
+    // reaches the caller, and the half-written temporary file is gone.
+    EXPECT_THROW(files_.ReplaceFileFrom(
+                     Path("a.cas"),
+                     [](const FileSystem::BlockWriter& write) -> bool {
+                         write(std::string(20000, 'z'));
+                         throw std::bad_alloc();
+                     },
+                     reason),
+                 std::bad_alloc);
     EXPECT_EQ(Slurp(Path("a.cas")), "C:\\表\r\n" + big);
     EXPECT_EQ(Names(), std::set<std::string>{"a.cas"});
 }

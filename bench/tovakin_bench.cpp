@@ -1,15 +1,18 @@
 // Tovakin.exe as a user runs it (a cassette dropped onto it, converted in
 // place), timed from outside under Wine, its start-up subtracted, beside a
 // copy of the same bytes flushed to disk as the program's safe save is.
-// Prints figures; asserts nothing beyond that the runs did their work.
+// Several builds of it (the 32-bit release, the 64-bit one) are measured in
+// one run, round by round in turn.  Prints figures; asserts nothing beyond
+// that the runs did their work.
 //
-//   tovakin_bench <Tovakin.exe> <cassette> <folder> [repetitions]   (default 7)
+//   tovakin_bench <cassette> <folder> <label>=<Tovakin.exe>... [--repetitions N]   (default 7)
 //
-// Each round, in turn:
+// Each round, for each program in turn:
 //   - start-up: Tovakin.exe on an empty cassette in <folder>: it starts, finds
 //     nothing to convert and shows its completion message;
 //   - convert:  Tovakin.exe on a fresh copy of <cassette> in <folder>, which it
 //     converts in place, relative to <folder>;
+// then once:
 //   - copy:     <cassette> read and written into <folder> through a temporary
 //     file, flushed and moved over the target, in this process.
 // A run of Tovakin.exe ends when its completion message shows (it is then
@@ -115,40 +118,67 @@ double FlushedCopy(const std::wstring& from, const std::wstring& folder) {
     return Now() - start;
 }
 
+// One build of the program under measurement: its label and path.
+struct Program {
+    std::string label;
+    std::wstring exe;
+    std::vector<double> startups, converts, nets;
+    SIZE_T peak = 0;
+};
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
 }  // namespace
 
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tovakin_bench <Tovakin.exe> <cassette> <folder> [repetitions]\n");
+        std::fprintf(stderr, "usage: tovakin_bench <cassette> <folder> <label>=<Tovakin.exe>... [--repetitions N]\n");
         return 2;
     }
-    const std::wstring exe = argv[1], cassette = argv[2], folder = argv[3];
-    const int repetitions = argc > 4 ? _wtoi(argv[4]) : 7;
+    const std::wstring cassette = argv[1], folder = argv[2];
+    std::vector<Program> programs;
+    int repetitions = 7;
+    for (int i = 3; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        if (argument == L"--repetitions" && i + 1 < argc) {
+            repetitions = _wtoi(argv[++i]);
+            continue;
+        }
+        const std::size_t equals = argument.find(L'=');
+        if (equals == std::wstring::npos) Fail("a program is given as <label>=<Tovakin.exe>");
+        programs.push_back({Narrow(argument.substr(0, equals)), argument.substr(equals + 1), {}, {}, {}, 0});
+    }
     const std::wstring empty = folder + L"\\empty.cas";
     const std::wstring converted = folder + L"\\bench.cas";
     const long long size = FileSize(cassette);
     if (size <= 0) Fail("no cassette");
 
-    std::vector<double> startups, converts, nets, copies;
-    SIZE_T peak = 0;
-    // One round unmeasured, to warm the page cache and Wine's server.
+    std::vector<double> copies;
+    // One round unmeasured, to warm the page cache and Wine's server.  Each
+    // round runs every program in turn, so that they meet the same machine.
     for (int round = 0; round <= repetitions; ++round) {
-        HANDLE file = CreateFileW(empty.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) Fail("cannot write the empty cassette");
-        CloseHandle(file);
-        const Run startup = RunTovakin(exe, empty);
-        if (!CopyFileW(cassette.c_str(), converted.c_str(), FALSE)) Fail("cannot copy the cassette");
-        const Run convert = RunTovakin(exe, converted);
-        if (FileSize(converted) == size) Fail("the cassette was not converted");
+        for (Program& program : programs) {
+            HANDLE file = CreateFileW(empty.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) Fail("cannot write the empty cassette");
+            CloseHandle(file);
+            const Run startup = RunTovakin(program.exe, empty);
+            if (!CopyFileW(cassette.c_str(), converted.c_str(), FALSE)) Fail("cannot copy the cassette");
+            const Run convert = RunTovakin(program.exe, converted);
+            if (FileSize(converted) == size) Fail("the cassette was not converted");
+            if (round == 0) continue;
+            program.startups.push_back(startup.seconds);
+            program.converts.push_back(convert.seconds);
+            program.nets.push_back(convert.seconds - startup.seconds);
+            program.peak = std::max(program.peak, convert.peakWorkingSet);
+        }
         const double copy = FlushedCopy(cassette, folder);
-        if (round == 0) continue;
-        startups.push_back(startup.seconds);
-        converts.push_back(convert.seconds);
-        nets.push_back(convert.seconds - startup.seconds);
-        copies.push_back(copy);
-        peak = std::max(peak, convert.peakWorkingSet);
+        if (round > 0) copies.push_back(copy);
     }
     DeleteFileW(empty.c_str());
     DeleteFileW((folder + L"\\copy.cas").c_str());
@@ -156,20 +186,31 @@ int main() {
     std::printf("cassette: %.1f MB, converted in place by Tovakin.exe; %d repetitions after one warm-up\n",
                 static_cast<double>(size) / 1e6, repetitions);
     std::printf("%-44s %10s %10s\n", "", "min ms", "median ms");
-    const auto row = [](const char* name, const std::vector<double>& values) {
-        std::printf("%-44s %10.1f %10.1f\n", name, *std::min_element(values.begin(), values.end()) * 1e3,
+    const auto row = [](const std::string& name, const std::vector<double>& values) {
+        std::printf("%-44s %10.1f %10.1f\n", name.c_str(), *std::min_element(values.begin(), values.end()) * 1e3,
                     Median(values) * 1e3);
     };
-    row("Tovakin.exe, empty cassette (start-up)", startups);
-    row("Tovakin.exe, cassette converted", converts);
-    row("Tovakin.exe, start-up subtracted", nets);
+    for (const Program& program : programs) {
+        row("Tovakin.exe " + program.label + ", empty cassette (start-up)", program.startups);
+        row("Tovakin.exe " + program.label + ", cassette converted", program.converts);
+        row("Tovakin.exe " + program.label + ", start-up subtracted", program.nets);
+    }
     row("flushed copy (read + safe write)", copies);
-    std::printf("ratio Tovakin.exe (start-up subtracted) / flushed copy: %.1f (medians)\n", Median(nets) / Median(copies));
-    if (peak != 0)
-        std::printf("peak working set: %.0f MB, %.2f bytes per cassette byte\n", static_cast<double>(peak) / 1048576.0,
-                    static_cast<double>(peak) / static_cast<double>(size));
-    // For scripts/bench.sh, which sets it beside other tools' times.
-    std::printf("net median seconds: %.6f\n", Median(nets));
+    for (const Program& program : programs) {
+        std::printf("ratio Tovakin.exe %s (start-up subtracted) / flushed copy: %.1f (medians)\n", program.label.c_str(),
+                    Median(program.nets) / Median(copies));
+        if (program.peak != 0)
+            std::printf("peak working set, %s: %.0f MB, %.2f bytes per cassette byte\n", program.label.c_str(),
+                        static_cast<double>(program.peak) / 1048576.0,
+                        static_cast<double>(program.peak) / static_cast<double>(size));
+    }
+    for (std::size_t i = 1; i < programs.size(); ++i)
+        std::printf("ratio %s / %s (start-up subtracted): %.2f (medians), %.2f (minima)\n", programs[i].label.c_str(),
+                    programs[0].label.c_str(), Median(programs[i].nets) / Median(programs[0].nets),
+                    *std::min_element(programs[i].nets.begin(), programs[i].nets.end()) /
+                        *std::min_element(programs[0].nets.begin(), programs[0].nets.end()));
+    // For scripts/bench.sh, which sets the first program beside other tools' times.
+    std::printf("net median seconds: %.6f\n", Median(programs.front().nets));
     LocalFree(argv);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "framework/stringlist.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -64,16 +65,16 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-std::uint64_t TStrings::Span(bool added, std::size_t offset, std::size_t length, std::size_t index) {
+TStrings::LineSpan TStrings::Span(bool added, std::size_t offset, std::size_t length, std::size_t index) {
     if (length >= kLongLength) {
         longLengths_[index] = length;
         length = kLongLength;
     }
-    return (added ? kAddedBit : 0) | (std::uint64_t{offset} << kOffsetShift) | length;
+    return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length) | (added ? kAddedBit : 0)};
 }
 
 void TStrings::Split() {
-    if (text_.size() > kOffsetMask) throw std::length_error("TStrings: text too long");
+    if (text_.size() > kMaxOffset) throw std::length_error("TStrings: text too long");
     // A first guess of the line count, so that a long list rarely moves as
     // it grows; room reserved but never used is never touched either.
     spans_.reserve(text_.size() / 16 + 1);
@@ -86,12 +87,12 @@ void TStrings::Clear() {
     std::string().swap(text_);
     std::string().swap(added_);
     addedGarbage_ = 0;
-    std::vector<std::uint64_t>().swap(spans_);
+    std::vector<LineSpan>().swap(spans_);
     longLengths_.clear();
 }
 
 void TStrings::Add(std::string_view line) {
-    if (added_.size() + line.size() > kOffsetMask) throw std::length_error("TStrings: lines too long");
+    if (added_.size() + line.size() > kMaxOffset) throw std::length_error("TStrings: lines too long");
     const std::size_t offset = added_.size();
     added_.append(line);
     spans_.push_back(Span(true, offset, line.size(), spans_.size()));
@@ -99,19 +100,19 @@ void TStrings::Add(std::string_view line) {
 
 void TStrings::Put(int index, std::string_view line) {
     const auto i = static_cast<std::size_t>(index);
-    std::uint64_t& span = spans_.at(i);
+    LineSpan& span = spans_.at(i);
     const std::size_t oldLength = (*this)[index].size();
-    const bool added = (span & kAddedBit) != 0;
-    if ((span & kLengthMask) == kLongLength) longLengths_.erase(i);
+    const bool added = (span.length & kAddedBit) != 0;
+    if ((span.length & kLengthMask) == kLongLength) longLengths_.erase(i);
     if (line.size() <= oldLength) {
         // In place.  memmove, since the new text may be part of the old.
-        const std::size_t offset = (span >> kOffsetShift) & kOffsetMask;
+        const std::size_t offset = span.offset;
         if (!line.empty()) std::memmove((added ? added_.data() : text_.data()) + offset, line.data(), line.size());
         if (added) addedGarbage_ += oldLength - line.size();
         span = Span(added, offset, line.size(), i);
         return;
     }
-    if (added_.size() + line.size() > kOffsetMask) throw std::length_error("TStrings: lines too long");
+    if (added_.size() + line.size() > kMaxOffset) throw std::length_error("TStrings: lines too long");
     if (added) addedGarbage_ += oldLength;
     const std::size_t offset = added_.size();
     added_.append(line);  // safe when `line` lies in added_ itself
@@ -122,9 +123,9 @@ void TStrings::Put(int index, std::string_view line) {
         std::string fresh;
         fresh.reserve(added_.size() - addedGarbage_);
         for (std::size_t n = 0; n < spans_.size(); ++n) {
-            if ((spans_[n] & kAddedBit) == 0) continue;
+            if ((spans_[n].length & kAddedBit) == 0) continue;
             const std::string_view text = (*this)[static_cast<int>(n)];
-            spans_[n] = (spans_[n] & ~(kOffsetMask << kOffsetShift)) | (std::uint64_t{fresh.size()} << kOffsetShift);
+            spans_[n].offset = static_cast<std::uint32_t>(fresh.size());
             fresh.append(text);
         }
         added_.swap(fresh);
@@ -149,24 +150,31 @@ std::string TStrings::Text() const {
 }
 
 bool TStrings::WriteText(const std::function<bool(std::string_view block)>& write, std::size_t blockSize) const {
-    std::string block;
-    block.reserve(blockSize);
+    // The block is filled in place: a line costs one copy, not a call of
+    // the string's append for it and another for its line end.
+    blockSize = std::max<std::size_t>(blockSize, 2);  // room for a line end
+    std::string block(blockSize, '\0');
+    char* const start = block.data();
+    char* at = start;
     for (int i = 0; i < Count(); ++i) {
         const std::string_view line = (*this)[i];
-        if (block.size() + line.size() + 2 > blockSize) {
-            if (!block.empty() && !write(block)) return false;
-            block.clear();
+        if (static_cast<std::size_t>(at - start) + line.size() + 2 > blockSize) {
+            if (at != start && !write({start, static_cast<std::size_t>(at - start)})) return false;
+            at = start;
             if (line.size() + 2 > blockSize) {
                 // Too long for a block: written from where it lies.
                 if (!write(line)) return false;
-                block.append("\r\n", 2);
+                *at++ = '\r';
+                *at++ = '\n';
                 continue;
             }
         }
-        block.append(line);
-        block.append("\r\n", 2);
+        if (!line.empty()) std::memcpy(at, line.data(), line.size());
+        at += line.size();
+        *at++ = '\r';
+        *at++ = '\n';
     }
-    return block.empty() || write(block);
+    return at == start || write({start, static_cast<std::size_t>(at - start)});
 }
 
 std::vector<std::string> TStrings::Lines() const {

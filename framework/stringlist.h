@@ -24,11 +24,11 @@ public:
 
     // The line at `index`.  The view holds until the list next changes.
     std::string_view operator[](int index) const {
-        const std::uint64_t span = spans_[static_cast<std::size_t>(index)];
-        const char* base = (span & kAddedBit) != 0 ? added_.data() : text_.data();
-        std::size_t length = span & kLengthMask;
+        const LineSpan span = spans_[static_cast<std::size_t>(index)];
+        const char* base = (span.length & kAddedBit) != 0 ? added_.data() : text_.data();
+        std::size_t length = span.length & kLengthMask;
         if (length == kLongLength) length = longLengths_.at(static_cast<std::size_t>(index));
-        return {base + ((span >> kOffsetShift) & kOffsetMask), length};
+        return {base + span.offset, length};
     }
 
     // Replaces the line at `index` (the framework's Strings[index] = line).
@@ -67,23 +67,28 @@ public:
     std::vector<std::string> Lines() const;
 
 private:
-    // A span: bit 63 tells the buffer (added_ when set, else text_), bits
-    // 24-62 the offset in it, bits 0-23 the length.  A line of 16 MiB or
-    // more has kLongLength there and its length in longLengths_.
-    static constexpr std::uint64_t kAddedBit = std::uint64_t{1} << 63;
-    static constexpr int kOffsetShift = 24;
-    static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << 39) - 1;
-    static constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << kOffsetShift) - 1;
+    // A span: where a line lies in its buffer, and its length, whose top
+    // bit tells the buffer (added_ when set, else text_).  Two 32-bit
+    // numbers, which a 32-bit program reads as cheaply as a 64-bit one: a
+    // buffer holds at most 4 GiB, and a line of 2 GiB or more has
+    // kLongLength there and its length in longLengths_.
+    struct LineSpan {
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+    static constexpr std::uint32_t kAddedBit = std::uint32_t{1} << 31;
+    static constexpr std::uint32_t kLengthMask = kAddedBit - 1;
     static constexpr std::size_t kLongLength = kLengthMask;
+    static constexpr std::uint64_t kMaxOffset = 0xFFFFFFFFu;
 
-    std::uint64_t Span(bool added, std::size_t offset, std::size_t length, std::size_t index);
+    LineSpan Span(bool added, std::size_t offset, std::size_t length, std::size_t index);
     // Replaces the list with the lines of text_.
     void Split();
 
     std::string text_;   // the text the lines were loaded from
     std::string added_;  // added lines, and replaced lines that outgrew their place
     std::size_t addedGarbage_ = 0;  // bytes of added_ no line uses any more
-    std::vector<std::uint64_t> spans_;
+    std::vector<LineSpan> spans_;
     std::unordered_map<std::size_t, std::size_t> longLengths_;  // by line index
 };
 

@@ -4,7 +4,8 @@
 # beside the platform's profile functions, Tovakin.exe converting the same
 # cassette beside Python's ntpath.relpath, and the player and Vistel writing
 # Sorbel.ini at once (the last three under Wine, on a private virtual
-# display).  They print figures and assert nothing.
+# display).  The poll cycle and Tovakin.exe are measured as the 32-bit
+# release and as a 64-bit build, in the same run.  They print figures and assert nothing.
 #
 #   RACE_ROUNDS   rounds of each race (default 40)
 set -euo pipefail
@@ -20,6 +21,9 @@ say "building"
 cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
 cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null
 cmake --build --preset windows --target poll_bench race_bench Vistel >/dev/null
+# The 64-bit build, measured beside the 32-bit release in the same run.
+cmake --preset windows64 >/dev/null
+cmake --build --preset windows64 --target poll_bench Tovakin >/dev/null
 
 # Tovakin.exe under Wine, and what it is set against.
 cmake --build --preset windows --target Tovakin tovakin_bench >/dev/null
@@ -46,16 +50,19 @@ say "Tovakin: convert button on a million-line cassette (native)"
 unset DISPLAY
 sorbel_start_xvfb || die "could not start Xvfb"
 sorbel_start_wineserver || die "could not start wineserver"
-say "Vistel: one poll cycle beside ten profile-function calls (under Wine)"
+say "Vistel: one poll cycle beside ten profile-function calls (under Wine), 32-bit release"
 "$SORBEL_WINE64" build/windows/bench/poll_bench.exe
+say "the same, 64-bit build"
+"$SORBEL_WINE64" build/windows64/bench/poll_bench.exe
 
 say "Tovakin.exe converting the cassette in place (under Wine), and Python's ntpath.relpath on the same lines"
 cassette="$tovakin_work/bench.cas"
 ./build/bench/bench/cassette_bench --write "$cassette"
 mkdir -p "$tovakin_folder"
 wine_path() { printf 'Z:%s' "${1//\//\\}"; }
-"$SORBEL_WINE64" build/windows/bench/tovakin_bench.exe "$(wine_path "$SORBEL_ROOT/build/windows/converter/Tovakin.exe")" \
-  "$(wine_path "$cassette")" 'C:\Music\Lists' </dev/null | tee "$tovakin_work/wine.txt"
+"$SORBEL_WINE64" build/windows/bench/tovakin_bench.exe "$(wine_path "$cassette")" 'C:\Music\Lists' \
+  "32-bit=$(wine_path "$SORBEL_ROOT/build/windows/converter/Tovakin.exe")" \
+  "64-bit=$(wine_path "$SORBEL_ROOT/build/windows64/converter/Tovakin.exe")" </dev/null | tee "$tovakin_work/wine.txt"
 python3 bench/relpath_bench.py "$cassette" 'C:\Music\Lists\bench.cas' "$tovakin_work/python.cas" 3 |
   tee "$tovakin_work/python.txt"
 if cmp -s "$tovakin_work/python.cas" "$tovakin_folder/bench.cas"; then same=yes; else same=no; fi

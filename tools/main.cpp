@@ -2,9 +2,10 @@
 // section of a Sorbel.ini.  Everything but the entry point is in standin/.
 #include "standin/commands.h"
 #include "standin/console.h"
+#include "framework/sysutils.h"
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
+FW_SYSTEM_ENTRY int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     std::string error;
     if (!standin::console::Arguments(argc, argv, args, error)) {

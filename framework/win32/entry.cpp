@@ -4,9 +4,10 @@
 
 #include "framework/gui/entry.h"
 #include "framework/gui/forms.h"
+#include "framework/sysutils.h"
 #include "framework/win32/win32_platform.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+FW_SYSTEM_ENTRY int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         fw::win32::Win32Platform platform;
         fw::TApplication application;

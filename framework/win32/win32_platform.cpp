@@ -137,7 +137,7 @@ Win32State* state = nullptr;
 
 Win32State& State() { return *state; }
 
-LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+FW_SYSTEM_ENTRY LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     TForm* form = State().FormOf(hwnd);
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -251,7 +251,7 @@ void PlaceLabelWindow(HWND hwnd, const TLabel& label) {
 // Labels are child windows that draw only their text.  Their background is
 // whatever the form paints there: the form's own erase handling is run on the
 // label's device context, moved so that form coordinates land in place.
-LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+FW_SYSTEM_ENTRY LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* label = dynamic_cast<TLabel*>(State().ControlOf(hwnd));
     if (!label) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
@@ -300,7 +300,7 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // The application's window passes what the user asks of the program's task
 // bar button on to the main form: the focus when it is activated, and a
 // request to close.
-LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+FW_SYSTEM_ENTRY LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND main = State().MainFormWindow();
     switch (msg) {
     case WM_SETFOCUS:

@@ -185,9 +185,9 @@ int main() {
 
     std::printf("cassette: %.1f MB, converted in place by Tovakin.exe; %d repetitions after one warm-up\n",
                 static_cast<double>(size) / 1e6, repetitions);
-    std::printf("%-44s %10s %10s\n", "", "min ms", "median ms");
+    std::printf("%-58s %10s %10s\n", "", "min ms", "median ms");
     const auto row = [](const std::string& name, const std::vector<double>& values) {
-        std::printf("%-44s %10.1f %10.1f\n", name.c_str(), *std::min_element(values.begin(), values.end()) * 1e3,
+        std::printf("%-58s %10.1f %10.1f\n", name.c_str(), *std::min_element(values.begin(), values.end()) * 1e3,
                     Median(values) * 1e3);
     };
     for (const Program& program : programs) {

@@ -7,12 +7,14 @@
 # display).  The poll cycle and Tovakin.exe are measured as the 32-bit
 # release and as a 64-bit build, in the same run.  They print figures and assert nothing.
 #
-#   RACE_ROUNDS   rounds of each race (default 40)
+#   RACE_ROUNDS        rounds of each race (default 40)
+#   PREVIOUS_RELEASE   commit of the last 64-bit release (default 815700a)
 set -euo pipefail
 SORBEL_SCRIPT="bench"
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$SORBEL_ROOT" || exit 1
+PREVIOUS_RELEASE="${PREVIOUS_RELEASE:-815700a}"
 
 bash scripts/setup.sh >/dev/null
 sorbel_wine_env
@@ -21,9 +23,20 @@ say "building"
 cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
 cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null
 cmake --build --preset windows --target poll_bench race_bench Vistel >/dev/null
-# The 64-bit build, measured beside the 32-bit release in the same run.
+# The 64-bit build, measured beside the 32-bit release in the same run, and
+# the last 64-bit release itself, built from its commit in a work tree of
+# its own.
 cmake --preset windows64 >/dev/null
 cmake --build --preset windows64 --target poll_bench Tovakin >/dev/null
+previous="$SORBEL_ROOT/build/previous-release"
+if [ ! -d "$previous" ]; then
+  git -C "$SORBEL_ROOT" worktree prune
+  git -C "$SORBEL_ROOT" worktree add --detach "$previous" "$PREVIOUS_RELEASE" >/dev/null 2>&1 ||
+    die "cannot check out the last 64-bit release ($PREVIOUS_RELEASE)"
+fi
+(cd "$previous" && cmake --preset windows -DSORBEL_TESTS=OFF >/dev/null &&
+  cmake --build --preset windows --target poll_bench Tovakin >/dev/null) ||
+  die "cannot build the last 64-bit release"
 
 # Tovakin.exe under Wine, and what it is set against.
 cmake --build --preset windows --target Tovakin tovakin_bench >/dev/null
@@ -54,6 +67,8 @@ say "Vistel: one poll cycle beside ten profile-function calls (under Wine), 32-b
 "$SORBEL_WINE64" build/windows/bench/poll_bench.exe
 say "the same, 64-bit build"
 "$SORBEL_WINE64" build/windows64/bench/poll_bench.exe
+say "the same, the last 64-bit release"
+"$SORBEL_WINE64" "$previous/build/windows/bench/poll_bench.exe"
 
 say "Tovakin.exe converting the cassette in place (under Wine), and Python's ntpath.relpath on the same lines"
 cassette="$tovakin_work/bench.cas"
@@ -62,7 +77,9 @@ mkdir -p "$tovakin_folder"
 wine_path() { printf 'Z:%s' "${1//\//\\}"; }
 "$SORBEL_WINE64" build/windows/bench/tovakin_bench.exe "$(wine_path "$cassette")" 'C:\Music\Lists' \
   "32-bit=$(wine_path "$SORBEL_ROOT/build/windows/converter/Tovakin.exe")" \
-  "64-bit=$(wine_path "$SORBEL_ROOT/build/windows64/converter/Tovakin.exe")" </dev/null | tee "$tovakin_work/wine.txt"
+  "64-bit=$(wine_path "$SORBEL_ROOT/build/windows64/converter/Tovakin.exe")" \
+  "last 64-bit release=$(wine_path "$previous/build/windows/converter/Tovakin.exe")" \
+  --repetitions 15 </dev/null | tee "$tovakin_work/wine.txt"
 python3 bench/relpath_bench.py "$cassette" 'C:\Music\Lists\bench.cas' "$tovakin_work/python.cas" 3 |
   tee "$tovakin_work/python.txt"
 if cmp -s "$tovakin_work/python.cas" "$tovakin_folder/bench.cas"; then same=yes; else same=no; fi

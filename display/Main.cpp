@@ -37,8 +37,10 @@ std::int32_t WrappingAdd(std::int32_t value, std::int32_t step) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(step));
 }
 
-// The left button, asked afresh each time: down while the sign bit is set.
-bool ButtonDown() { return GetAsyncKeyState(VK_LBUTTON) < 0; }
+// The user's primary button, asked afresh each time: down while the sign
+// bit is set.  The key state is the physical button's, so a left-handed user
+// who swapped the buttons presses the right one; the other does nothing.
+bool ButtonDown() { return GetAsyncKeyState(GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON) < 0; }
 
 // Every edge belongs to the rectangle.
 bool Inside(const TPoint& p, int left, int top, int width, int height) {

@@ -73,9 +73,12 @@ public:
     virtual void StartTimer(TTimer& timer) = 0;
     virtual void StopTimer(TTimer& timer) = 0;
 
-    // Pointer.
+    // Pointer.  The key state is the physical button's (VK_LBUTTON is the
+    // left button even where the user swapped the buttons); the system
+    // metrics tell which is the user's primary one (SM_SWAPBUTTON).
     virtual bool GetCursorPos(TPoint& position) = 0;
     virtual short GetAsyncKeyState(int key) = 0;
+    virtual int GetSystemMetrics(int index) = 0;
 
     // Drawing.  Screen coordinates are physical pixels; the primary
     // display's top-left corner is (0, 0), other displays may lie at

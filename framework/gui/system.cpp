@@ -8,6 +8,8 @@ bool GetCursorPos(TPoint* position) { return CurrentPlatform().GetCursorPos(*pos
 
 short GetAsyncKeyState(int key) { return CurrentPlatform().GetAsyncKeyState(key); }
 
+int GetSystemMetrics(int index) { return CurrentPlatform().GetSystemMetrics(index); }
+
 void ShowWindow(THandle window, int command) { CurrentPlatform().ShowWindow(window, command); }
 
 bool DwmIsCompositionEnabled() { return CurrentPlatform().CompositionEnabled(); }

@@ -9,6 +9,8 @@ namespace fw {
 bool GetCursorPos(TPoint* position);
 // The key's state now; the sign bit is set while it is down.
 short GetAsyncKeyState(int key);
+// A system setting or measure by its SM_ index, asked afresh.
+int GetSystemMetrics(int index);
 void ShowWindow(THandle window, int command);
 
 // The desktop compositor: true while it composes the screen; DwmFlush waits

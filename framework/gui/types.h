@@ -96,6 +96,12 @@ constexpr unsigned WM_ERASEBKGND = 0x0014;
 #ifndef VK_LBUTTON
 constexpr int VK_LBUTTON = 0x01;
 #endif
+#ifndef VK_RBUTTON
+constexpr int VK_RBUTTON = 0x02;
+#endif
+#ifndef SM_SWAPBUTTON
+constexpr int SM_SWAPBUTTON = 23;
+#endif
 #ifndef SW_HIDE
 constexpr int SW_HIDE = 0;
 #endif

@@ -253,8 +253,11 @@ bool MemoryPlatform::GetCursorPos(TPoint& position) {
 
 short MemoryPlatform::GetAsyncKeyState(int key) {
     ++keyStateQueries;
-    return key == VK_LBUTTON && leftButton ? static_cast<short>(0x8000) : 0;
+    const bool down = (key == VK_LBUTTON && leftButton) || (key == VK_RBUTTON && rightButton);
+    return down ? static_cast<short>(0x8000) : 0;
 }
+
+int MemoryPlatform::GetSystemMetrics(int index) { return index == SM_SWAPBUTTON && buttonsSwapped ? 1 : 0; }
 
 // --- Drawing -----------------------------------------------------------------------
 

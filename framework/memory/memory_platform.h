@@ -83,7 +83,11 @@ public:
     void SetArguments(const std::vector<std::string>& arguments);  // quotes each one
     TPoint cursor;
     bool cursorAvailable = true;
+    // The physical buttons, and whether the user made the right one the
+    // primary one (SM_SWAPBUTTON), as a left-handed user does.
     bool leftButton = false;
+    bool rightButton = false;
+    bool buttonsSwapped = false;
     // The picture of all displays together, whose top-left pixel lies at
     // screenOrigin in screen coordinates; the primary display is the part
     // from (0, 0) of primarySize (none given: the whole picture).
@@ -171,6 +175,7 @@ public:
     void StopTimer(TTimer& timer) override;
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
+    int GetSystemMetrics(int index) override;
     TSize ScreenSize() override;
     TRect VirtualScreen() override;
     int ScreenPixelsPerInch() override { return pixelsPerInch; }

@@ -48,6 +48,7 @@ public:
     void StopTimer(TTimer& timer) override;
     bool GetCursorPos(TPoint& position) override;
     short GetAsyncKeyState(int key) override;
+    int GetSystemMetrics(int index) override;
     TSize ScreenSize() override;
     TRect VirtualScreen() override;
     int ScreenPixelsPerInch() override;

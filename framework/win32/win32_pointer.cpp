@@ -21,4 +21,6 @@ bool Win32Platform::GetCursorPos(TPoint& position) {
 
 short Win32Platform::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
 
+int Win32Platform::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
 }  // namespace fw::win32

@@ -465,6 +465,8 @@ bool PressButton(HWND dialog, const std::wstring& caption) {
 bool MoveCursor(int x, int y) { return SetCursorPos(x, y) != 0; }
 bool LeftButtonDown() { return SendMouseButton(MOUSEEVENTF_LEFTDOWN); }
 bool LeftButtonUp() { return SendMouseButton(MOUSEEVENTF_LEFTUP); }
+bool RightButtonDown() { return SendMouseButton(MOUSEEVENTF_RIGHTDOWN); }
+bool RightButtonUp() { return SendMouseButton(MOUSEEVENTF_RIGHTUP); }
 
 bool Click(int x, int y, DWORD holdMs) {
     if (!MoveCursor(x, y) || !LeftButtonDown()) return false;

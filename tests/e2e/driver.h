@@ -185,6 +185,10 @@ bool PressButton(HWND dialog, const std::wstring& caption);
 bool MoveCursor(int x, int y);
 bool LeftButtonDown();
 bool LeftButtonUp();
+// The physical right button, which a left-handed user's swapped buttons
+// make the primary one.
+bool RightButtonDown();
+bool RightButtonUp();
 // Move, press, hold for holdMs, release.
 bool Click(int x, int y, DWORD holdMs = 250);
 // Press at from, move to `to` in steps while held, release there.

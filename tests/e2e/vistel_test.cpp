@@ -1014,6 +1014,41 @@ TEST_F(VistelTest, PressesOnTheModeLabelStepTheModeAndWriteHow) {
     ExpectOnlyProgramAndSettings();
 }
 
+TEST_F(VistelTest, ALeftHandedUsersPrimaryButtonIsThePhysicalRightOne) {
+    // The user has swapped the buttons.  The setting is the whole
+    // session's, so it is restored however the test ends.  (Wine keeps a
+    // process's copy of it from that process's first look: it is set, kept
+    // in the user's settings, before the display starts.)
+    struct SwapGuard {
+        static void Swap(BOOL swap) {
+            SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, swap, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+        }
+        SwapGuard() { Swap(TRUE); }
+        ~SwapGuard() { Swap(FALSE); }
+    } swapped;
+    ASSERT_NE(GetSystemMetrics(SM_SWAPBUTTON), 0);
+    ASSERT_NO_FATAL_FAILURE(Start(SettingsFile(DemoKeys())));
+    ASSERT_TRUE(LabelBecomes("LaHow", L"連続再生"));
+    const POINT how = Centre(window_, Labels(window_).at("LaHow"));
+    ASSERT_TRUE(e2e::MoveCursor(how.x, how.y));
+
+    // The physical left button is this user's secondary one: nothing.
+    ASSERT_TRUE(e2e::Click(how.x, how.y, kHoldMs));
+    Sleep(kHoldMs);
+    EXPECT_EQ(LabelText(window_, "LaHow"), U8(L"連続再生"));
+    EXPECT_EQ(Show(FileValue(ini_, "How")), Show(std::string("0")));
+
+    // The physical right one steps the mode.
+    ASSERT_TRUE(e2e::RightButtonDown());
+    Sleep(kHoldMs);
+    ASSERT_TRUE(e2e::RightButtonUp());
+    EXPECT_TRUE(LabelBecomes("LaHow", L"１曲リピート"));
+    EXPECT_TRUE(FileValueBecomes("How", "1"));
+
+    ASSERT_TRUE(e2e::PostClose(window_));
+    ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("WM_CLOSE"));
+}
+
 TEST_F(VistelTest, PressOnColourStepsTheSchemeSavedAtClose) {
     ASSERT_NO_FATAL_FAILURE(Start(SettingsFile(With(DemoKeys(), L"ColorNum", L"13"))));
     const RECT client = ClientScreenRect(window_);

@@ -128,6 +128,44 @@ TEST_F(PointerTest, ClicksStepTheModeRoundFromTheShownText) {
     EXPECT_EQ(files.ReplaceCount(), 4);
 }
 
+TEST_F(PointerTest, OnlyTheUsersPrimaryButtonActsAskedAfreshAtEveryTest) {
+    // The key state is the physical button's: a left-handed user who swapped
+    // the buttons presses the right one.
+    struct Case {
+        bool swapped, left, right;
+        bool acts;
+    } cases[] = {
+        {false, true, false, true},  {false, false, true, false}, {false, true, true, true},
+        {true, false, true, true},   {true, true, false, false},  {true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "swapped " << c.swapped << ", left " << c.left << ", right " << c.right);
+        platform.buttonsSwapped = c.swapped;
+        const std::string how = MainForm->LaHow->Caption();
+        Pointer(kModeX, kModeY, false);
+        platform.leftButton = c.left;
+        platform.rightButton = c.right;
+        Cycle();
+        EXPECT_EQ(MainForm->LaHow->Caption() != how, c.acts);
+        EXPECT_EQ(HowLatch, c.acts);
+        platform.leftButton = platform.rightButton = false;
+        Cycle();
+    }
+    // The user swaps the buttons while the display runs: a right press held
+    // from then on is a press, and swapping back ends it.
+    platform.buttonsSwapped = false;
+    Pointer(kBackX, kBackY, false);
+    platform.rightButton = true;
+    Cycle();
+    EXPECT_FALSE(DragLatch);
+    platform.buttonsSwapped = true;
+    Cycle();
+    EXPECT_TRUE(DragLatch);
+    platform.buttonsSwapped = false;
+    Cycle();
+    EXPECT_FALSE(DragLatch);
+}
+
 TEST_F(PointerTest, ModeStepGoesByTheLabelNotByTheHowRead) {
     struct Case {
         const char* how;       // in the file; out of range, so the label keeps its text

@@ -87,6 +87,11 @@ void TMainForm::FormCreate(TObject*) {
     // One step back, so that the step forward applies the saved scheme.
     ColorIndex = WrappingAdd(ColorIndex, -1);
     NextColorScheme();
+    // A compositor animates a window's hide: the snapshot that follows a
+    // drag's hide could catch the display fading out, its own text on its
+    // own background.  Its shows and hides are not animated.
+    const int noTransitions = 1;
+    DwmSetWindowAttribute(Handle(), DWMWA_TRANSITIONS_FORCEDISABLED, &noTransitions, sizeof noTransitions);
     Application->Restore();
     CaptureScreen(false);
 }

@@ -90,6 +90,9 @@ public:
     // presented a frame with every change made so far.
     virtual bool CompositionEnabled() = 0;
     virtual void FlushComposition() = 0;
+    // An attribute of the compositor's for one window (DWMWA_, as
+    // DwmSetWindowAttribute takes it); an HRESULT, 0 when done.
+    virtual long SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;
     virtual THandle CreateBitmap(int width, int height) = 0;

@@ -16,6 +16,10 @@ bool DwmIsCompositionEnabled() { return CurrentPlatform().CompositionEnabled(); 
 
 void DwmFlush() { CurrentPlatform().FlushComposition(); }
 
+long DwmSetWindowAttribute(THandle window, unsigned attribute, const void* value, unsigned size) {
+    return CurrentPlatform().SetCompositionAttribute(window, attribute, value, size);
+}
+
 PItemIDList SHBrowseForFolder(TBrowseInfo* request) { return CurrentPlatform().BrowseForFolder(*request); }
 
 bool SHGetPathFromIDList(PItemIDList list, char* path) { return CurrentPlatform().PathFromIdList(list, path); }

@@ -18,6 +18,9 @@ void ShowWindow(THandle window, int command);
 // window just hidden is then gone from the screen).
 bool DwmIsCompositionEnabled();
 void DwmFlush();
+// Sets an attribute of the compositor's for the window; 0 when done, an
+// error where the system has no compositor or no such attribute.
+long DwmSetWindowAttribute(THandle window, unsigned attribute, const void* value, unsigned size);
 
 // The shell's folder browser.  Fields as the Win32 BROWSEINFOA request.
 struct TBrowseInfo {

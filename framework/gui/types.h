@@ -114,6 +114,9 @@ constexpr int SW_SHOW = 5;
 #ifndef SW_SHOWDEFAULT
 constexpr int SW_SHOWDEFAULT = 10;
 #endif
+#ifndef DWMWA_TRANSITIONS_FORCEDISABLED
+constexpr unsigned DWMWA_TRANSITIONS_FORCEDISABLED = 3;
+#endif
 #ifndef MB_OK
 constexpr unsigned MB_OK = 0x00;
 #endif

@@ -165,10 +165,14 @@ void MemoryPlatform::ShowWindow(THandle handle, int command) {
         if (command != SW_SHOWNOACTIVATE && command != kShowMinNoActive && command != kShowNa) Activate(handle);
         return;
     }
-    if (wasVisible && compositionEnabled)
+    if (wasVisible && compositionEnabled) {
+        constexpr unsigned kTransitionsForceDisabled = 3;
+        const auto disabled = window.dwmAttributes.find(kTransitionsForceDisabled);
+        const bool fades = hideAnimations && (disabled == window.dwmAttributes.end() || disabled->second == 0);
         staleFrames_.push_back({handle, Bounds(ClientOrigin(handle).x, ClientOrigin(handle).y, window.surface.width,
                                                window.surface.height),
-                                window.surface});
+                                window.surface, fades ? kHideAnimationFrames : 1});
+    }
     Deactivate(handle);
 }
 
@@ -275,7 +279,17 @@ TRect MemoryPlatform::VirtualScreen() { return Bounds(screenOrigin.x, screenOrig
 void MemoryPlatform::FlushComposition() {
     if (!compositionEnabled) return;
     ++compositionFlushes;
-    staleFrames_.clear();
+    for (StaleFrame& frame : staleFrames_) --frame.framesLeft;
+    std::erase_if(staleFrames_, [](const StaleFrame& frame) { return frame.framesLeft <= 0; });
+}
+
+long MemoryPlatform::SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) {
+    constexpr long kInvalidArgument = static_cast<long>(0x80070057);  // E_INVALIDARG
+    if (!value || size != sizeof(int)) return kInvalidArgument;
+    int setting = 0;
+    std::memcpy(&setting, value, sizeof setting);
+    WindowOf(window).dwmAttributes[attribute] = setting;
+    return 0;
 }
 
 THandle MemoryPlatform::GetScreenDC() {

@@ -52,6 +52,7 @@ public:
         int textChanges = 0;
         int fontChanges = 0;
         std::vector<int> showCommands;
+        std::map<unsigned, int> dwmAttributes;  // set with DwmSetWindowAttribute
         std::vector<TPoint> moves;  // positions after each move
     };
     struct MessageBoxCall {
@@ -96,8 +97,13 @@ public:
     TSize primarySize;
     int pixelsPerInch = 96;
     // With a compositor, a window just hidden stays in the picture of the
-    // screen (as its client area last looked) until a frame is presented.
+    // screen (as its client area last looked) until a frame is presented;
+    // one that animates hides keeps it for kHideAnimationFrames frames, as
+    // the window fades out, unless the window has its transitions disabled
+    // (DWMWA_TRANSITIONS_FORCEDISABLED).
     bool compositionEnabled = false;
+    bool hideAnimations = false;
+    static constexpr int kHideAnimationFrames = 12;
     std::deque<int> messageBoxAnswers;                         // default IDOK
     std::deque<std::optional<std::string>> openDialogAnswers;  // nullopt: cancel
     std::deque<std::optional<std::string>> folderAnswers;      // nullopt: cancel; "": no path
@@ -181,6 +187,7 @@ public:
     int ScreenPixelsPerInch() override { return pixelsPerInch; }
     bool CompositionEnabled() override { return compositionEnabled; }
     void FlushComposition() override;
+    long SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;
@@ -206,6 +213,7 @@ private:
         THandle window;
         TRect rect;
         TPixels pixels;
+        int framesLeft;  // frames still to be presented with it
     };
     std::vector<StaleFrame> staleFrames_;
 

@@ -36,6 +36,11 @@ void Win32Platform::FlushComposition() {
     if (state_->dwmFlush) state_->dwmFlush();
 }
 
+long Win32Platform::SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) {
+    if (!state_->dwmSetWindowAttribute) return static_cast<long>(E_NOTIMPL);
+    return state_->dwmSetWindowAttribute(Hwnd(window), attribute, value, size);
+}
+
 THandle Win32Platform::GetScreenDC() { return reinterpret_cast<THandle>(GetDC(nullptr)); }
 
 void Win32Platform::ReleaseScreenDC(THandle dc) { ReleaseDC(nullptr, reinterpret_cast<HDC>(dc)); }

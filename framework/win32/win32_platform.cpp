@@ -104,6 +104,8 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
             reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmIsCompositionEnabled")));
         state_->dwmFlush = reinterpret_cast<HRESULT(WINAPI*)()>(
             reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmFlush")));
+        state_->dwmSetWindowAttribute = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD)>(
+            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmSetWindowAttribute")));
     }
 }
 

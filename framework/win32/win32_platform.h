@@ -54,6 +54,7 @@ public:
     int ScreenPixelsPerInch() override;
     bool CompositionEnabled() override;
     void FlushComposition() override;
+    long SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) override;
     THandle GetScreenDC() override;
     void ReleaseScreenDC(THandle dc) override;
     THandle CreateBitmap(int width, int height) override;

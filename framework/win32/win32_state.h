@@ -59,6 +59,7 @@ struct Win32State {
     HMODULE dwmapi = nullptr;
     HRESULT(WINAPI* dwmIsCompositionEnabled)(BOOL*) = nullptr;
     HRESULT(WINAPI* dwmFlush)() = nullptr;
+    HRESULT(WINAPI* dwmSetWindowAttribute)(HWND, DWORD, LPCVOID, DWORD) = nullptr;
     std::string exeName;
     std::map<HWND, TForm*> forms;
     // Where each form's window stands, kept up to date from the window's

@@ -135,19 +135,32 @@ TEST_F(BackgroundTest, SnapshotCoversEveryDisplayAtItsScreenCoordinates) {
 }
 
 TEST_F(BackgroundTest, WithACompositorTheHiddenWindowIsNotInTheDragSnapshot) {
-    // The window shows the first picture; then the screen beneath it changes.
-    platform.compositionEnabled = true;
-    const fw::TPixels second = Picture(1280, 1024, kSecond);
-    platform.screen = second;
-    Drag(10, 5);
-    // The snapshot was taken after the compositor dropped the hidden window.
-    ExpectClientShows(second, {767, 141});
-    EXPECT_EQ(platform.compositionFlushes, 1);
+    // A compositor drops a hidden window from the screen at its next frame,
+    // or, where it animates hides, lets it fade out over many: the display
+    // has its transitions disabled, so one frame is all it waits for.
+    for (const bool animates : {false, true}) {
+        SCOPED_TRACE(animates ? "hides animated" : "hides not animated");
+        platform.screen = Picture(1280, 1024, kFirst);
+        Restart();
+        Cycle();
+        platform.ProcessPaints();
+        platform.compositionEnabled = true;
+        platform.hideAnimations = animates;
+        platform.compositionFlushes = 0;
+        // The window shows the first picture; then the screen beneath it changes.
+        const fw::TPixels second = Picture(1280, 1024, kSecond);
+        platform.screen = second;
+        Drag(10, 5);
+        // The snapshot was taken after the compositor dropped the hidden window.
+        ExpectClientShows(second, {767, 141});
+        EXPECT_EQ(platform.compositionFlushes, 1);
+        EXPECT_EQ(Window().dwmAttributes[DWMWA_TRANSITIONS_FORCEDISABLED], 1);
 
-    platform.compositionEnabled = false;
-    Drag(10, 5);
-    EXPECT_EQ(platform.compositionFlushes, 1);  // no compositor, nothing to wait for
-    ExpectClientShows(second, {777, 146});
+        platform.compositionEnabled = false;
+        Drag(10, 5);
+        EXPECT_EQ(platform.compositionFlushes, 1);  // no compositor, nothing to wait for
+        ExpectClientShows(second, {777, 146});
+    }
 }
 
 TEST_F(BackgroundTest, ManyDragsKeepOneSnapshotAndReleaseTheScreen) {

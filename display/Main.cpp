@@ -239,7 +239,9 @@ void TMainForm::CaptureScreen(bool DragStart) {
         TScreenCanvas screen;
         ScreenBitmap->Canvas()->CopyRect(Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height()), screen, desktop);
     }
-    if (DragStart) ShowWindow(Handle(), SW_SHOWDEFAULT);
+    // Shown again as it was before, never as the launcher asked for the
+    // program's first window (minimised, say), and without the focus.
+    if (DragStart) ShowWindow(Handle(), SW_SHOWNOACTIVATE);
 }
 
 void TMainForm::Dispatch(TMessage& Message) {

@@ -208,8 +208,23 @@ TApplication::~TApplication() {
 
 void TApplication::Run() {
     if (terminated_) return;
-    if (mainForm_ && showMainForm_) mainForm_->Show();
+    if (mainForm_ && showMainForm_)
+        mainForm_->Show();
+    else
+        SpendLauncherShowCommand();
     CurrentPlatform().Run(*this);
+}
+
+// Windows carries out the first show command of a process as the launcher
+// asked in its start-up information, whatever that command says: a hidden or
+// minimised start, or an activating one.  The never-shown application window
+// takes it here and is hidden again, so that the main form's own show, when
+// the program makes it, is carried out as written.
+void TApplication::SpendLauncherShowCommand() {
+    Platform& platform = CurrentPlatform();
+    const THandle window = platform.ApplicationWindow();
+    platform.ShowWindow(window, SW_HIDE);
+    if (platform.IsWindowVisible(window)) platform.ShowWindow(window, SW_HIDE);
 }
 
 void TApplication::SetTitle(std::string title) {

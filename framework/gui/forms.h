@@ -139,7 +139,9 @@ public:
 
     // Shows the main form (unless told not to) and runs the message loop
     // until the application is terminated.  Returns at once when it already
-    // is, without showing anything.
+    // is, without showing anything.  A main form shown here is shown as the
+    // program's launcher asked (a shortcut's "minimised", say); one the
+    // program shows itself later is shown as the program asks.
     void Run();
     void Terminate();
     bool Terminated() const { return terminated_; }
@@ -167,6 +169,7 @@ public:
 
 private:
     void ReportSafely(const std::exception& error) noexcept;
+    void SpendLauncherShowCommand();
 
     std::string title_;
     bool showMainForm_ = true;

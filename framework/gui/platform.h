@@ -39,6 +39,9 @@ public:
     // The name of the program as the system shows it: on the task bar and
     // in the list of running programs.
     virtual void SetApplicationTitle(const std::string& title) = 0;
+    // The application's own top-level window: never shown by itself, it
+    // holds the program's task bar button while the main form is shown.
+    virtual THandle ApplicationWindow() = 0;
 
     // Windows.  A form's window is top level; a control's window is a child
     // of its form's window.  Both are created hidden.

@@ -105,11 +105,32 @@ constexpr int SM_SWAPBUTTON = 23;
 #ifndef SW_HIDE
 constexpr int SW_HIDE = 0;
 #endif
+#ifndef SW_SHOWNORMAL
+constexpr int SW_SHOWNORMAL = 1;
+#endif
+#ifndef SW_SHOWMINIMIZED
+constexpr int SW_SHOWMINIMIZED = 2;
+#endif
+#ifndef SW_SHOWMAXIMIZED
+constexpr int SW_SHOWMAXIMIZED = 3;
+#endif
 #ifndef SW_SHOWNOACTIVATE
 constexpr int SW_SHOWNOACTIVATE = 4;
 #endif
 #ifndef SW_SHOW
 constexpr int SW_SHOW = 5;
+#endif
+#ifndef SW_MINIMIZE
+constexpr int SW_MINIMIZE = 6;
+#endif
+#ifndef SW_SHOWMINNOACTIVE
+constexpr int SW_SHOWMINNOACTIVE = 7;
+#endif
+#ifndef SW_SHOWNA
+constexpr int SW_SHOWNA = 8;
+#endif
+#ifndef SW_RESTORE
+constexpr int SW_RESTORE = 9;
 #endif
 #ifndef SW_SHOWDEFAULT
 constexpr int SW_SHOWDEFAULT = 10;

@@ -153,27 +153,45 @@ void MemoryPlatform::ShowWindow(THandle handle, int command) {
     if (onShowWindow) onShowWindow(handle, command);
     Window& window = WindowOf(handle);
     window.showCommands.push_back(command);
+    const bool first = !firstShowMade;
+    firstShowMade = true;
+    if (command == SW_SHOWDEFAULT || (first && launcherShowCommand))
+        command = launcherShowCommand.value_or(SW_SHOWNORMAL);
     const bool show = command != SW_HIDE;
     const bool wasVisible = window.visible;
     if (show && !window.visible) window.invalid = true;
     window.visible = show;
+    if (command == SW_SHOWMINIMIZED || command == SW_MINIMIZE || command == SW_SHOWMINNOACTIVE)
+        window.minimized = true;
+    else if (command == SW_SHOWNORMAL || command == SW_SHOWNOACTIVATE || command == SW_RESTORE)
+        window.minimized = false;
     if (!window.form) return;
     if (show) {
         std::erase_if(staleFrames_, [&](const StaleFrame& frame) { return frame.window == handle; });
-        // Every show command but these activates the window.
-        constexpr int kShowMinNoActive = 7, kShowNa = 8;
-        if (command != SW_SHOWNOACTIVATE && command != kShowMinNoActive && command != kShowNa) Activate(handle);
+        // SW_MINIMIZE passes the activation on; these leave it where it is;
+        // every other show command activates the window.
+        if (command == SW_MINIMIZE)
+            Deactivate(handle);
+        else if (command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE && command != SW_SHOWNA)
+            Activate(handle);
         return;
     }
     if (wasVisible && compositionEnabled) {
-        constexpr unsigned kTransitionsForceDisabled = 3;
-        const auto disabled = window.dwmAttributes.find(kTransitionsForceDisabled);
+        const auto disabled = window.dwmAttributes.find(DWMWA_TRANSITIONS_FORCEDISABLED);
         const bool fades = hideAnimations && (disabled == window.dwmAttributes.end() || disabled->second == 0);
         staleFrames_.push_back({handle, Bounds(ClientOrigin(handle).x, ClientOrigin(handle).y, window.surface.width,
                                                window.surface.height),
                                 window.surface, fades ? kHideAnimationFrames : 1});
     }
     Deactivate(handle);
+}
+
+THandle MemoryPlatform::ApplicationWindow() {
+    if (!applicationWindow_) {
+        applicationWindow_ = nextHandle_++;
+        windows_[applicationWindow_].text = applicationTitle;
+    }
+    return applicationWindow_;
 }
 
 void MemoryPlatform::SendActivate(THandle form, unsigned state) {

@@ -44,6 +44,7 @@ public:
         TRect rect;  // outer; screen coordinates for forms, parent client for controls
         TRect client;
         bool visible = false;
+        bool minimized = false;  // iconic: on the task bar only
         bool invalid = false;
         bool checked = false;
         TPixels surface;  // forms: the client area as painted
@@ -101,6 +102,13 @@ public:
     // one that animates hides keeps it for kHideAnimationFrames frames, as
     // the window fades out, unless the window has its transitions disabled
     // (DWMWA_TRANSITIONS_FORCEDISABLED).
+    // The show command the launcher put in the start-up information, if
+    // any.  As on Windows, the process's first show command is carried out
+    // as that one, whatever it asks, and SW_SHOWDEFAULT always is (as
+    // SW_SHOWNORMAL without one).  A new process starts with firstShowMade
+    // false.
+    std::optional<int> launcherShowCommand;
+    bool firstShowMade = false;
     bool compositionEnabled = false;
     bool hideAnimations = false;
     static constexpr int kHideAnimationFrames = 12;
@@ -157,6 +165,7 @@ public:
     void Terminate() override {}
     void RestoreApplication() override { ++restores; }
     void SetApplicationTitle(const std::string& title) override { applicationTitle = title; }
+    THandle ApplicationWindow() override;
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;
@@ -217,6 +226,7 @@ private:
     };
     std::vector<StaleFrame> staleFrames_;
 
+    THandle applicationWindow_ = 0;
     THandle nextHandle_ = 0x100;
     long long now_ = 0;
     std::map<THandle, Window> windows_;

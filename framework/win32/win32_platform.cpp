@@ -210,4 +210,6 @@ void Win32Platform::SetApplicationTitle(const std::string& title) {
     if (state_->applicationWindow) SetWindowTextW(state_->applicationWindow, Widen(title).c_str());
 }
 
+THandle Win32Platform::ApplicationWindow() { return Handle(state_->applicationWindow); }
+
 }  // namespace fw::win32

@@ -24,6 +24,7 @@ public:
     void Terminate() override;
     void RestoreApplication() override;
     void SetApplicationTitle(const std::string& title) override;
+    THandle ApplicationWindow() override;
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;

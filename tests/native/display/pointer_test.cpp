@@ -200,7 +200,7 @@ TEST_F(PointerTest, PressHeldOnTheModeLabelStepsOnceThenDrags) {
     Cycles(5);
     EXPECT_EQ(MainForm->LaHow->Caption(), kRepeatOne);
     EXPECT_EQ(files.ReplaceCount(), 1);
-    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWDEFAULT}));
+    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWNOACTIVATE}));
     EXPECT_TRUE(DragLatch && HowLatch);
     EXPECT_TRUE(Window().moves.empty());
     MoveBy(20, 0);
@@ -219,7 +219,7 @@ TEST_F(PointerTest, ColourPressAdvancesOncePerPressAndIsSavedOnlyAtClose) {
     Cycles(4);  // the held press also begins a drag
     EXPECT_EQ(ColorIndex, 0);
     for (fw::TLabel* label : Labels()) EXPECT_EQ(label->Font()->Color(), 0xFFFF00u) << label->Name();
-    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWDEFAULT}));
+    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWNOACTIVATE}));
     Release();
     Cycle();
     Click(kColourX, kColourY);
@@ -234,7 +234,7 @@ TEST_F(PointerTest, DragFollowsTheCursorAndIgnoresMovementAtRelease) {
     Press(kBackX, kBackY);
     const fw::TPoint start = platform.cursor;
     Cycle();
-    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWDEFAULT}));
+    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWNOACTIVATE}));
     EXPECT_EQ(platform.bitmapsAlive, 1);
     EXPECT_EQ(LastCursorX, start.x);
     EXPECT_EQ(LastCursorY, start.y);
@@ -333,7 +333,7 @@ TEST_F(PointerTest, HiddenWindowStillReactsAndADragShowsIt) {
     Press(kBackX, kBackY);
     Cycle();
     EXPECT_TRUE(MainForm->Visible());
-    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWDEFAULT}));
+    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWNOACTIVATE}));
 }
 
 TEST_F(PointerTest, FailedCursorQueryCountsAsTheScreenOrigin) {

@@ -1,6 +1,7 @@
 // Vistel's start, window, close and end: where the settings file is, the
 // window as designed, FormCreate, FormCloseQuery, FormDestroy and the
 // program entry.
+#include <optional>
 #include <string>
 
 #include "display_fixture.h"
@@ -200,8 +201,8 @@ TEST_F(ProgramEntryTest, WithoutTheDisplayWantedTheWindowNeverShows) {
 TEST_F(ProgramEntryTest, TheFirstPollThatWantsTheDisplayShowsItWithItsTexts) {
     files.Put(kIni, Section({"Visible=1", "CasFile=C:\\x\\曲.cas", "Count=3"}));
     std::vector<std::string> shownWith;
-    platform.onShowWindow = [&](fw::THandle, int command) {
-        shownWith.push_back(IntToStr(command) + " " + MainForm->LaPath->Caption());
+    platform.onShowWindow = [&](fw::THandle window, int command) {
+        if (window == MainForm->Handle()) shownWith.push_back(IntToStr(command) + " " + MainForm->LaPath->Caption());
     };
     platform.onIdle = [&] {
         if (platform.Now() >= 300) files.Put(kIni, Section({"Visible=0"}));
@@ -209,6 +210,43 @@ TEST_F(ProgramEntryTest, TheFirstPollThatWantsTheDisplayShowsItWithItsTexts) {
     EXPECT_EQ(Run(), 0);
     // Once, without taking the focus, with the cassette line already set.
     EXPECT_EQ(shownWith, std::vector<std::string>{IntToStr(SW_SHOWNOACTIVATE) + " 曲.cas 再生0/3全"});
+}
+
+// However the display was launched (a shortcut set to start minimised, a
+// launcher that starts its programs hidden or activated), its own shows
+// leave it shown, restored and without the focus: the first one, and the one
+// after each drag's snapshot.
+TEST_F(ProgramEntryTest, ItsOwnShowsNeverHideOrMinimiseItNorTakeTheFocusWhateverTheLaunch) {
+    const std::optional<int> launches[] = {std::nullopt, SW_HIDE, SW_SHOWMINNOACTIVE, SW_SHOWMINIMIZED, SW_SHOWNORMAL};
+    for (const std::optional<int>& launch : launches) {
+        SCOPED_TRACE(launch ? IntToStr(*launch) : "no show command");
+        files.Put(kIni, Section({"Visible=1"}));
+        platform.launcherShowCommand = launch;
+        platform.firstShowMade = false;
+        const long long start = platform.Now();
+        std::vector<std::string> states;
+        auto state = [&] {
+            const MemoryPlatform::Window& window = Window();
+            return std::string(window.visible ? "shown" : "hidden") + (window.minimized ? " minimised" : "") +
+                   (platform.activeWindow == MainForm->Handle() ? " active" : "");
+        };
+        platform.onIdle = [&] {
+            const long long now = platform.Now() - start;
+            if (now == 100) {  // shown by the first poll
+                states.push_back(state());
+                Press(150, 5);
+            }
+            if (now == 200) {  // a drag began, with its snapshot
+                states.push_back(state());
+                Release();
+            }
+            if (now >= 300) files.Put(kIni, Section({"Visible=0"}));
+        };
+        EXPECT_EQ(Run(), 0);
+        EXPECT_EQ(states, (std::vector<std::string>{"shown", "shown"}));
+        EXPECT_EQ(Window().showCommands.size(), 3u);
+        ResetProgramState();
+    }
 }
 
 TEST_F(ProgramEntryTest, WithoutSettingsFileEndsAfterTheFirstPollAndLeavesColorNum) {

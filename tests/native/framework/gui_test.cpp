@@ -142,14 +142,28 @@ TEST_F(GuiTest, ClosingTheMainFormAsksFirstThenEndsTheApplication) {
     EXPECT_EQ(TTestForm::log, (std::vector<std::string>{"create", "closequery", "closequery", "destroy"}));
 }
 
+// A main form that Run shows is shown as the launcher asked (a shortcut set
+// to start minimised); one the program shows later, as the program asks.
 TEST_F(GuiTest, RunShowsTheMainFormUnlessToldNotToOrAlreadyTerminated) {
+    constexpr int kNone = -1;
     struct Case {
         bool show;
         bool terminateFirst;
+        int launch;
         bool expectShown;
-    } cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
+        bool expectMinimised;
+    } cases[] = {
+        {true, false, kNone, true, false},
+        {false, false, kNone, false, false},
+        {true, true, kNone, false, false},
+        {true, false, SW_SHOWMINNOACTIVE, true, true},
+        {false, false, SW_SHOWMINNOACTIVE, false, false},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.show << c.terminateFirst);
+        SCOPED_TRACE(testing::Message() << c.show << c.terminateFirst << c.launch);
+        platform.firstShowMade = false;
+        platform.launcherShowCommand.reset();
+        if (c.launch != kNone) platform.launcherShowCommand = c.launch;
         application = std::make_unique<TApplication>();
         application->SetShowMainForm(c.show);
         TTestForm* form = Create();
@@ -157,6 +171,11 @@ TEST_F(GuiTest, RunShowsTheMainFormUnlessToldNotToOrAlreadyTerminated) {
         platform.onIdle = [&] { application->Terminate(); };
         application->Run();
         EXPECT_EQ(form->Visible(), c.expectShown);
+        EXPECT_EQ(platform.WindowOf(form->Handle()).minimized, c.expectMinimised);
+        if (!c.show) {
+            form->Show();
+            EXPECT_FALSE(platform.WindowOf(form->Handle()).minimized);
+        }
     }
 }
 

@@ -253,6 +253,18 @@ void TMainForm::Dispatch(TMessage& Message) {
         EraseBackground();
         Message.Result = 1;
         break;
+    case WM_DPICHANGED: {
+        // Laid out anew for the display it came onto.  While a drag goes on
+        // the window follows the cursor: it keeps the place the drag gave it
+        // and takes only the suggested size.  Otherwise (the display's scale
+        // changed, or the window was put on another display) it takes the
+        // suggested place.  The snapshot, in the screen's own pixels, stays.
+        TRect place = *reinterpret_cast<const TRect*>(Message.LParam);
+        if (DragLatch) place = Bounds(Left(), Top(), place.Width(), place.Height());
+        ScaleForPPI(static_cast<int>(Message.WParam & 0xFFFF), place);
+        Message.Result = 0;
+        break;
+    }
     default:
         TForm::Dispatch(Message);
     }

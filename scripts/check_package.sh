@@ -70,6 +70,13 @@ print(m.group(0).decode() if m else "")' "$file")
       $(grep -o 'processorArchitecture="[^"]*"' <<<"$manifest" | sort -u) >&2
     exit 1
   fi
+  # Windows 10 and 11 read dpiAwareness, Windows 7 and 8 only dpiAware:
+  # a program with a window needs both.
+  if [[ -n "$manifest" ]] && ! { grep -q '<dpiAware>true</dpiAware>' <<<"$manifest" &&
+    grep -q '<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>' <<<"$manifest"; }; then
+    echo "package: $exe.exe's manifest does not declare its scaling for every Windows" >&2
+    exit 1
+  fi
   imports "$file"
 done | LC_ALL=C sort >"$work/imports.txt"
 

@@ -21,6 +21,7 @@ TControl::TControl(TForm& form, const TControlDesign& design)
     : TComponent(&form),
       caption_(design.Caption),
       form_(form),
+      design_(design),
       kind_(design.Kind),
       left_(form.Scale(design.Left)),
       top_(form.Scale(design.Top)),
@@ -55,6 +56,13 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     if (handle_) CurrentPlatform().SetWindowRect(handle_, Bounds(left, top, width, height));
 }
 
+void TControl::ScaleForPPI() {
+    SetBounds(form_.Scale(design_.Left), form_.Scale(design_.Top), form_.Scale(design_.Width),
+              form_.Scale(design_.Height));
+    const TFontDesign& font = design_.ParentFont ? form_.Design().Font : design_.Font;
+    font_.SetHeight(form_.Scale(font.Height));
+}
+
 std::string TControl::Caption() const { return caption_; }
 
 void TControl::SetCaption(const std::string& caption) {
@@ -82,6 +90,11 @@ TLabel::TLabel(TForm& form, const TControlDesign& design)
 void TLabel::SetCaption(const std::string& caption) {
     if (caption == caption_) return;
     TControl::SetCaption(caption);
+    AdjustSize();
+}
+
+void TLabel::ScaleForPPI() {
+    TControl::ScaleForPPI();
     AdjustSize();
 }
 

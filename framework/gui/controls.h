@@ -30,6 +30,9 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     void SetBounds(int left, int top, int width, int height);
+    // Takes the designed place, size and font height anew at the form's
+    // pixels per inch.
+    virtual void ScaleForPPI();
 
     bool Visible() const { return visible_; }
     int TabOrder() const { return tabOrder_; }
@@ -50,6 +53,7 @@ protected:
 
 private:
     TForm& form_;
+    const TControlDesign& design_;
     TControlKind kind_;
     THandle handle_ = 0;
     int left_, top_, width_, height_;
@@ -65,6 +69,7 @@ public:
     // Sets the caption only when it differs; an auto-size label then takes
     // the size of its text in its own font.
     void SetCaption(const std::string& caption) override;
+    void ScaleForPPI() override;
     bool AutoSize() const { return autoSize_; }
     TAlignment Alignment() const { return alignment_; }
     bool Transparent() const { return transparent_; }

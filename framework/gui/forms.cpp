@@ -24,6 +24,13 @@ TForm::TForm(TComponent* owner, const TFormDesign& design)
     font_.SetColor(design.Font.Color);
     font_.SetStyle(design.Font.Style);
     handle_ = CurrentPlatform().CreateFormWindow(*this);
+    // Where each display has its own scale, the window was made at the
+    // screen's and may stand on a display of another.
+    if (const int shown = CurrentPlatform().WindowPixelsPerInch(handle_); shown != pixelsPerInch_) {
+        pixelsPerInch_ = shown;
+        font_.SetHeight(Scale(design.Font.Height));
+        CurrentPlatform().SetClientSize(handle_, Scale(design.ClientWidth), Scale(design.ClientHeight));
+    }
     canvas_ = TCanvas(TSurface{TSurface::Window, handle_});
     for (const TControlDesign& control : design.Controls) CreateComponent(control);
     if (design.OnCreate) OnCreate = [this, f = design.OnCreate](TObject* s) { f(*this, s); };
@@ -65,6 +72,15 @@ void TForm::CreateComponent(const TControlDesign& design) {
 
 int TForm::Scale(int designed) const { return MulDiv(designed, pixelsPerInch_, 96); }
 
+void TForm::ScaleForPPI(int pixelsPerInch, const TRect& place) {
+    if (pixelsPerInch <= 0) return;
+    pixelsPerInch_ = pixelsPerInch;
+    font_.SetHeight(Scale(design_.Font.Height));
+    for (TControl* control : controls_) control->ScaleForPPI();
+    CurrentPlatform().SetWindowRect(handle_, place);
+    Invalidate();
+}
+
 void TForm::Dispatch(TMessage& message) { DefaultHandler(message); }
 
 void TForm::DefaultHandler(TMessage& message) {
@@ -72,6 +88,10 @@ void TForm::DefaultHandler(TMessage& message) {
     case WM_ERASEBKGND:
         canvas_.FillRect(ClientRect(), color_);
         message.Result = 1;
+        return;
+    case WM_DPICHANGED:
+        ScaleForPPI(static_cast<int>(message.WParam & 0xFFFF), *reinterpret_cast<const TRect*>(message.LParam));
+        message.Result = 0;
         return;
     case WM_QUERYENDSESSION:
         // The end of the session asks to close the window like any other

@@ -22,10 +22,12 @@ class TApplication;
 // layout's handlers; OnCreate runs once the whole object is constructed, when
 // the application creates the form (AfterConstruction).
 //
-// Layouts are designed at 96 pixels per inch.  On a screen with another
+// Layouts are designed at 96 pixels per inch.  On a display with another
 // setting, every position and size of the layout and every font height is
-// scaled at creation by the screen's pixels per inch / 96 (MulDiv rounding),
-// except the form's own place on the screen, which stays as designed.
+// scaled by the display's pixels per inch / 96 (MulDiv rounding), except the
+// form's own place on the screen, which stays as designed.  The display is
+// the one the window stands on when it is created, and again whenever it
+// comes to stand on a display of another scale (WM_DPICHANGED).
 class TForm : public TComponent {
 public:
     TForm(TComponent* owner, const TFormDesign& design);
@@ -39,9 +41,12 @@ public:
 
     THandle Handle() const { return handle_; }
     const TFormDesign& Design() const { return design_; }
-    // A length of the layout in pixels at the screen's pixels per inch when
-    // the form was created.
+    // A length of the layout in pixels at the form's pixels per inch.
     int Scale(int designed) const;
+    int PixelsPerInch() const { return pixelsPerInch_; }
+    // Lays the form out anew for another pixels per inch, its window taking
+    // the given place.
+    void ScaleForPPI(int pixelsPerInch, const TRect& place);
     const std::string& Caption() const { return caption_; }
     TColor Color() const { return color_; }
     TFont* Font() { return &font_; }

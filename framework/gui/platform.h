@@ -56,6 +56,14 @@ public:
     virtual void SetWindowRect(THandle window, const TRect& rect) = 0;
     virtual TRect ClientRect(THandle window) = 0;
     virtual TPoint ClientOrigin(THandle window) = 0;  // screen position of the client area
+    // Gives a form's window this client size, its top-left corner staying.
+    virtual void SetClientSize(THandle window, int width, int height) = 0;
+    // The pixels per inch of the display a form's window stands on; the
+    // screen's where the system scales all displays alike.  When the
+    // window comes to stand on a display of another scale, the form gets
+    // WM_DPICHANGED: the new pixels per inch in both halves of WParam, and
+    // in LParam the address of the place suggested for it (a TRect).
+    virtual int WindowPixelsPerInch(THandle window) = 0;
     virtual void ShowWindow(THandle window, int command) = 0;
     virtual bool IsWindowVisible(THandle window) = 0;
     virtual void InvalidateWindow(THandle window) = 0;  // whole window, children included

@@ -90,6 +90,9 @@ constexpr unsigned WM_QUERYENDSESSION = 0x0011;
 #ifndef WM_ENDSESSION
 constexpr unsigned WM_ENDSESSION = 0x0016;
 #endif
+#ifndef WM_DPICHANGED
+constexpr unsigned WM_DPICHANGED = 0x02E0;
+#endif
 #ifndef WM_ERASEBKGND
 constexpr unsigned WM_ERASEBKGND = 0x0014;
 #endif

@@ -91,6 +91,7 @@ THandle MemoryPlatform::CreateFormWindow(TForm& form) {
     window.rect = Bounds(at.x, at.y, width + 2 * frame, height + 2 * frame + caption);
     window.client = Bounds(frame, frame + caption, width, height);
     window.surface = TPixels(width, height, 0xDEADBE);
+    window.pixelsPerInch = PixelsPerInchAt(window.rect);
     return handle;
 }
 
@@ -131,12 +132,79 @@ void MemoryPlatform::SetWindowRect(THandle handle, const TRect& rect) {
         window.client = Bounds(0, 0, rect.Width(), rect.Height());
         return;
     }
+    if (rect.Width() != before.Width() || rect.Height() != before.Height()) {
+        const int width = rect.Width() - (before.Width() - window.client.Width());
+        const int height = rect.Height() - (before.Height() - window.client.Height());
+        window.client = Bounds(window.client.Left, window.client.Top, width, height);
+        window.surface = TPixels(width, height, 0xDEADBE);
+        window.invalid = true;
+    }
     if (rect.Left != before.Left || rect.Top != before.Top) {
         window.moves.push_back({rect.Left, rect.Top});
         // As on Windows, the move is reported to the window at once.
         TMessage message{WM_MOVE, 0, 0, 0};
         window.form->Dispatch(message);
     }
+    FollowDisplayScale(handle);
+}
+
+void MemoryPlatform::SetClientSize(THandle handle, int width, int height) {
+    const Window& window = WindowOf(handle);
+    const TRect& rect = window.rect;
+    SetWindowRect(handle, Bounds(rect.Left, rect.Top, width + rect.Width() - window.client.Width(),
+                                 height + rect.Height() - window.client.Height()));
+}
+
+int MemoryPlatform::WindowPixelsPerInch(THandle handle) {
+    const Window& window = WindowOf(handle);
+    return window.form ? window.pixelsPerInch : WindowPixelsPerInch(window.parent);
+}
+
+int MemoryPlatform::PixelsPerInchAt(const TRect& rect) const {
+    if (monitors.empty()) return pixelsPerInch;
+    const Monitor* best = &monitors.front();
+    long long most = 0;
+    for (const Monitor& monitor : monitors) {
+        const long long width = std::min(rect.Right, monitor.rect.Right) - std::max(rect.Left, monitor.rect.Left);
+        const long long height = std::min(rect.Bottom, monitor.rect.Bottom) - std::max(rect.Top, monitor.rect.Top);
+        if (width > 0 && height > 0 && width * height > most) {
+            most = width * height;
+            best = &monitor;
+        }
+    }
+    return best->pixelsPerInch;
+}
+
+void MemoryPlatform::FollowDisplayScale(THandle handle) {
+    Window& window = WindowOf(handle);
+    const int now = PixelsPerInchAt(window.rect);
+    if (changingScale_ || now == window.pixelsPerInch) return;
+    const TRect& rect = window.rect;
+    // The client area scaled; the frame here has one size at every scale.
+    const int width = MulDiv(window.client.Width(), now, window.pixelsPerInch) + rect.Width() - window.client.Width();
+    const int height =
+        MulDiv(window.client.Height(), now, window.pixelsPerInch) + rect.Height() - window.client.Height();
+    TRect suggested = Bounds(rect.Left + (rect.Width() - width) / 2, rect.Top + (rect.Height() - height) / 2, width,
+                             height);
+    window.pixelsPerInch = now;
+    changingScale_ = true;
+    TMessage message{WM_DPICHANGED, static_cast<std::uintptr_t>(now) * 0x10001u,
+                     reinterpret_cast<std::intptr_t>(&suggested), 0};
+    try {
+        window.form->Dispatch(message);
+    } catch (...) {
+        changingScale_ = false;
+        throw;
+    }
+    changingScale_ = false;
+}
+
+void MemoryPlatform::SetMonitorPixelsPerInch(std::size_t monitor, int dpi) {
+    monitors.at(monitor).pixelsPerInch = dpi;
+    std::vector<THandle> forms;
+    for (auto& [handle, window] : windows_)
+        if (window.form) forms.push_back(handle);
+    for (THandle form : forms) FollowDisplayScale(form);
 }
 
 TRect MemoryPlatform::ClientRect(THandle handle) {

@@ -45,6 +45,7 @@ public:
         TRect client;
         bool visible = false;
         bool minimized = false;  // iconic: on the task bar only
+        int pixelsPerInch = 96;  // forms: of the display the window stands on
         bool invalid = false;
         bool checked = false;
         TPixels surface;  // forms: the client area as painted
@@ -96,7 +97,22 @@ public:
     TPixels screen{1280, 1024, clBlack};
     TPoint screenOrigin;
     TSize primarySize;
+    // The screen's pixels per inch: the system's, which Windows fixes when
+    // the user signs in.
     int pixelsPerInch = 96;
+    // Displays, each with its own scale, the first being the primary one;
+    // none given: one display at the screen's pixels per inch.  A form's
+    // window stands on the display that holds the most of it (the first,
+    // when none does).  A window that comes to stand on a display of another
+    // scale, or whose display changes scale, gets WM_DPICHANGED with a
+    // suggested place: its client area scaled about the window's centre.
+    struct Monitor {
+        TRect rect;
+        int pixelsPerInch;
+    };
+    std::vector<Monitor> monitors;
+    // The user sets another scale for a display, as in the system's settings.
+    void SetMonitorPixelsPerInch(std::size_t monitor, int pixelsPerInch);
     // With a compositor, a window just hidden stays in the picture of the
     // screen (as its client area last looked) until a frame is presented;
     // one that animates hides keeps it for kHideAnimationFrames frames, as
@@ -175,6 +191,8 @@ public:
     void SetWindowRect(THandle window, const TRect& rect) override;
     TRect ClientRect(THandle window) override;
     TPoint ClientOrigin(THandle window) override;
+    void SetClientSize(THandle window, int width, int height) override;
+    int WindowPixelsPerInch(THandle window) override;
     void ShowWindow(THandle window, int command) override;
     bool IsWindowVisible(THandle window) override;
     void InvalidateWindow(THandle window) override;
@@ -216,6 +234,11 @@ private:
     TPixels* Pixels(const TSurface& surface);
     void Paint(THandle window);
     void SendActivate(THandle form, unsigned state);
+    int PixelsPerInchAt(const TRect& rect) const;
+    // Sends WM_DPICHANGED when the window's display has another scale than
+    // the window; not again while the window handles it.
+    void FollowDisplayScale(THandle form);
+    bool changingScale_ = false;
 
     // Screen areas still showing a hidden window, until the next frame.
     struct StaleFrame {

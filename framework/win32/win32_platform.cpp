@@ -92,6 +92,10 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
         CreateWindowExW(0, kApplicationClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
                         nullptr, nullptr, state_->instance, nullptr);
 
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
+        state_->getDpiForWindow = reinterpret_cast<UINT(WINAPI*)(HWND)>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+
     // By its full path, so that no other folder can offer a dwmapi.dll.
     std::wstring system(MAX_PATH, L'\0');
     UINT length = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
@@ -116,7 +120,7 @@ Win32Platform::~Win32Platform() {
         DeleteObject(bitmap.bitmap);
     }
     for (auto& [key, font] : state_->fonts) DeleteObject(font);
-    if (state_->checkGlyph) DestroyIcon(state_->checkGlyph);
+    for (auto& [size, glyph] : state_->checkGlyphs) DestroyIcon(glyph);
     if (state_->applicationWindow) ::DestroyWindow(state_->applicationWindow);
     if (state_->dwmapi) FreeLibrary(state_->dwmapi);
     if (state_->comInitialized) CoUninitialize();

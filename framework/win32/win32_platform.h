@@ -25,6 +25,8 @@ public:
     void RestoreApplication() override;
     void SetApplicationTitle(const std::string& title) override;
     THandle ApplicationWindow() override;
+    void SetClientSize(THandle window, int width, int height) override;
+    int WindowPixelsPerInch(THandle window) override;
     THandle CreateFormWindow(TForm& form) override;
     THandle CreateControlWindow(TControl& control) override;
     void DestroyWindow(THandle window) override;

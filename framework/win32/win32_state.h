@@ -60,6 +60,9 @@ struct Win32State {
     HRESULT(WINAPI* dwmIsCompositionEnabled)(BOOL*) = nullptr;
     HRESULT(WINAPI* dwmFlush)() = nullptr;
     HRESULT(WINAPI* dwmSetWindowAttribute)(HWND, DWORD, LPCVOID, DWORD) = nullptr;
+    // From Windows 10's user32 (version 1607 on): the scale of the display a
+    // window stands on.
+    UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
     std::string exeName;
     std::map<HWND, TForm*> forms;
     // Where each form's window stands, kept up to date from the window's
@@ -84,7 +87,7 @@ struct Win32State {
     std::map<THandle, Bitmap> bitmaps;
     THandle nextBitmap = 1;
     std::map<std::tuple<std::string, int, int, unsigned>, HFONT> fonts;
-    HICON checkGlyph = nullptr;
+    std::map<int, HICON> checkGlyphs;  // by size in pixels
     int nextControlId = kFirstControlId;
 
     HFONT FontFor(const TFont& font) {
@@ -115,7 +118,7 @@ struct Win32State {
 
     // A green check mark, the OK button's glyph, drawn once at the size the
     // screen's pixels per inch call for.
-    HICON CheckGlyph();
+    HICON CheckGlyph(int size);
 };
 
 // The platform in use and its state (one per process).

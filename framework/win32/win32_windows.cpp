@@ -1,6 +1,8 @@
 // The Win32 platform's windows: forms and their controls, their texts,
 // places, visibility and focus, and the system's handling of a form's
 // messages.
+#include <cstddef>
+
 #include "framework/win32/win32_state.h"
 
 // clang-format off
@@ -28,6 +30,8 @@ FW_SYSTEM_ENTRY LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         State().formRects.erase(hwnd);
     }
     if (msg == WM_WINDOWPOSCHANGED) GetWindowRect(hwnd, &State().formRects[hwnd]);
+    // WM_DPICHANGED's suggested place reaches the form as a TRect.
+    static_assert(sizeof(TRect) == sizeof(RECT) && offsetof(TRect, Bottom) == offsetof(RECT, bottom));
     // The program's task bar button comes with its main form, just before it.
     if (msg == WM_WINDOWPOSCHANGING && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
         HWND application = State().applicationWindow;
@@ -42,11 +46,8 @@ FW_SYSTEM_ENTRY LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     return message.Result;
 }
 
-HICON Win32State::CheckGlyph() {
-    if (checkGlyph) return checkGlyph;
-    HDC screenDC = GetDC(nullptr);
-    const int size = fw::MulDiv(16, GetDeviceCaps(screenDC, LOGPIXELSY), 96);
-    ReleaseDC(nullptr, screenDC);
+HICON Win32State::CheckGlyph(int size) {
+    if (auto known = checkGlyphs.find(size); known != checkGlyphs.end()) return known->second;
     const double unit = size / 16.0;  // the glyph is designed on 16 x 16
     BITMAPV5HEADER header{};
     header.bV5Size = sizeof header;
@@ -84,11 +85,24 @@ HICON Win32State::CheckGlyph() {
         }
     HBITMAP mask = ::CreateBitmap(size, size, 1, 1, nullptr);
     ICONINFO info{TRUE, 0, 0, mask, color};
-    checkGlyph = CreateIconIndirect(&info);
+    HICON glyph = CreateIconIndirect(&info);
     DeleteObject(mask);
     DeleteObject(color);
-    return checkGlyph;
+    if (glyph) checkGlyphs.emplace(size, glyph);
+    return glyph;
 }
+
+namespace {
+
+// The OK button's check mark, at the size of its form's scale.
+void SetGlyph(HWND hwnd, TControl& control) {
+    auto* bitBtn = dynamic_cast<TBitBtn*>(&control);
+    if (!bitBtn || bitBtn->BitBtnKind() != bkOK) return;
+    HICON glyph = State().CheckGlyph(control.Form().Scale(16));
+    SendMessageW(hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyph));
+}
+
+}  // namespace
 
 // --- Windows ---------------------------------------------------------------------------
 
@@ -156,8 +170,7 @@ THandle Win32Platform::CreateControlWindow(TControl& control) {
     state_->controls[hwnd] = &control;
     if (control.Kind() != TControlKind::Label)
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state_->FontFor(*control.Font())), FALSE);
-    if (auto* bitBtn = dynamic_cast<TBitBtn*>(&control); bitBtn && bitBtn->BitBtnKind() == bkOK)
-        SendMessageW(hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(state_->CheckGlyph()));
+    SetGlyph(hwnd, control);
 
     // Tab order is the order of the windows: put this one after the control
     // with the highest tab order below its own.
@@ -235,6 +248,24 @@ TRect Win32Platform::ClientRect(THandle window) {
     return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
+void Win32Platform::SetClientSize(THandle window, int width, int height) {
+    HWND hwnd = Hwnd(window);
+    RECT outer{}, client{};
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    // The frame as the window has it now, at the scale of its display.
+    width += (outer.right - outer.left) - client.right;
+    height += (outer.bottom - outer.top) - client.bottom;
+    SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Windows 7 and 8 scale every display alike, at the screen's setting.
+int Win32Platform::WindowPixelsPerInch(THandle window) {
+    if (state_->getDpiForWindow)
+        if (const UINT dpi = state_->getDpiForWindow(Hwnd(window)); dpi > 0) return static_cast<int>(dpi);
+    return ScreenPixelsPerInch();
+}
+
 TPoint Win32Platform::ClientOrigin(THandle window) {
     POINT origin{0, 0};
     ClientToScreen(Hwnd(window), &origin);
@@ -260,6 +291,7 @@ void Win32Platform::FontChanged(TControl& control) {
         PlaceLabelWindow(hwnd, *label);
     } else {
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state_->FontFor(*control.Font())), TRUE);
+        SetGlyph(hwnd, control);  // a new font comes with a new scale
     }
 }
 

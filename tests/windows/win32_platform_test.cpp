@@ -182,6 +182,29 @@ TEST_F(Win32PlatformTest, ControlsAreChildWindowsWithTheirTextsAndTabOrder) {
     EXPECT_EQ(GetNextDlgTabItem(Hwnd(form->Handle()), first, FALSE), Hwnd(edit->Handle()));
 }
 
+// The system tells a form that its display has another scale with the new
+// pixels per inch and a suggested place; here the form is told of twice the
+// scale it was made at, the one it reports for its window.
+TEST_F(Win32PlatformTest, ADisplayOfAnotherScaleLaysTheFormOutAnewInTheSuggestedPlace) {
+    TProbeForm* form = Create();
+    HWND hwnd = Hwnd(form->Handle());
+    ASSERT_EQ(form->PixelsPerInch(), platform.WindowPixelsPerInch(form->Handle()));
+    const int dpi = 2 * form->PixelsPerInch();
+    auto scaled = [&](int length) { return MulDiv(length, dpi, 96); };
+    RECT suggested{350, 250, 350 + scaled(198), 250 + scaled(90)};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(form->PixelsPerInch(), dpi);
+    EXPECT_EQ(form->Left(), 350);
+    EXPECT_EQ(form->Top(), 250);
+    EXPECT_EQ(form->ClientRect(), Rect(0, 0, scaled(198), scaled(90)));
+    auto* label = form->Component<TLabel>("LaText");
+    EXPECT_EQ(label->Font()->Height(), -scaled(13));
+    auto* edit = form->Component<TEdit>("EdText");
+    EXPECT_EQ(platform.WindowRect(edit->Handle()), Bounds(0, scaled(40), scaled(100), scaled(20)));
+    auto* button = form->Component<TBitBtn>("BtOk");
+    EXPECT_EQ(platform.WindowRect(button->Handle()), Bounds(scaled(110), scaled(40), scaled(75), scaled(25)));
+}
+
 TEST_F(Win32PlatformTest, TheMessageMapDecidesTheEraseResult) {
     TProbeForm* form = Create();
     HWND hwnd = Hwnd(form->Handle());

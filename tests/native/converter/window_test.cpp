@@ -77,28 +77,42 @@ TEST_F(WindowTest, CreatesItsControlsAsLaidOut) {
     EXPECT_EQ(form.EdOutput->Text(), "");
 }
 
-TEST_F(WindowTest, IsScaledToTheScreensPixelsPerInch) {
-    session = std::make_unique<Session>("", false);
-    Platform().pixelsPerInch = 144;
-    session->application.CreateForm(MainForm);
-    TMainForm& form = Form();
-    EXPECT_EQ(form.ClientRect(), fw::Bounds(0, 0, 663, 150));
-    EXPECT_EQ(form.Font()->Height(), -18);
-    struct Row {
-        fw::TControl* control;
-        fw::TRect bounds;
-    } rows[] = {
-        {form.Label1, fw::Bounds(0, 20, 173, 18)},      {form.Label2, fw::Bounds(60, 68, 108, 18)},
-        {form.BtChange, fw::Bounds(456, 108, 113, 38)}, {form.EdCasFile, fw::Bounds(180, 12, 386, 30)},
-        {form.BtRef, fw::Bounds(576, 12, 86, 38)},      {form.EdOutput, fw::Bounds(180, 60, 386, 30)},
-        {form.Button1, fw::Bounds(576, 60, 86, 38)},    {form.ChDelete, fw::Bounds(12, 108, 242, 26)},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.control->Name());
-        EXPECT_EQ(fw::Bounds(row.control->Left(), row.control->Top(), row.control->Width(), row.control->Height()),
-                  row.bounds);
-        EXPECT_EQ(Platform().WindowOf(row.control->Handle()).rect, row.bounds);
-        EXPECT_EQ(row.control->Font()->Height(), -18);
+// At 144 pixels per inch however it came to be: the screen's setting, the
+// display the window was made on, or the display it was moved onto.
+TEST_F(WindowTest, IsScaledToThePixelsPerInchOfItsDisplay) {
+    enum Way { Screen, MadeOn, MovedOnto };
+    for (const Way way : {Screen, MadeOn, MovedOnto}) {
+        SCOPED_TRACE(way);
+        session = std::make_unique<Session>("", false);
+        Platform().pixelsPerInch = way == Screen ? 144 : 96;
+        if (way == MadeOn) Platform().monitors = {{fw::Bounds(0, 0, 1024, 768), 144}};
+        if (way == MovedOnto)
+            Platform().monitors = {{fw::Bounds(0, 0, 1024, 768), 96}, {fw::Bounds(1024, 0, 1024, 768), 144}};
+        session->application.CreateForm(MainForm);
+        TMainForm& form = Form();
+        if (way == MovedOnto) {
+            ASSERT_EQ(form.ClientRect(), fw::Bounds(0, 0, 442, 100));
+            form.SetLeft(1100);
+        }
+        EXPECT_EQ(form.ClientRect(), fw::Bounds(0, 0, 663, 150));
+        EXPECT_EQ(form.Font()->Height(), -18);
+        struct Row {
+            fw::TControl* control;
+            fw::TRect bounds;
+        } rows[] = {
+            {form.Label1, fw::Bounds(0, 20, 173, 18)},      {form.Label2, fw::Bounds(60, 68, 108, 18)},
+            {form.BtChange, fw::Bounds(456, 108, 113, 38)}, {form.EdCasFile, fw::Bounds(180, 12, 386, 30)},
+            {form.BtRef, fw::Bounds(576, 12, 86, 38)},      {form.EdOutput, fw::Bounds(180, 60, 386, 30)},
+            {form.Button1, fw::Bounds(576, 60, 86, 38)},    {form.ChDelete, fw::Bounds(12, 108, 242, 26)},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.control->Name());
+            EXPECT_EQ(fw::Bounds(row.control->Left(), row.control->Top(), row.control->Width(), row.control->Height()),
+                      row.bounds);
+            EXPECT_EQ(Platform().WindowOf(row.control->Handle()).rect, row.bounds);
+            EXPECT_EQ(row.control->Font()->Height(), -18);
+        }
+        session.reset();
     }
 }
 

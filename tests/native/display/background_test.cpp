@@ -1,6 +1,7 @@
 // The imitated transparency: the client area shows the screen snapshot
 // under the window, the snapshot is taken at start and at each drag start,
 // and moves repaint.
+#include <algorithm>
 #include <string>
 
 #include "display_fixture.h"
@@ -32,8 +33,9 @@ protected:
     // and black where that lies outside the picture.
     void ExpectClientShows(const fw::TPixels& picture, fw::TPoint at) {
         int wrong = 0;
-        for (int y = 0; y < 90; ++y)
-            for (int x = 0; x < 198; ++x) {
+        const fw::TRect client = MainForm->ClientRect();
+        for (int y = 0; y < client.Height(); ++y)
+            for (int x = 0; x < client.Width(); ++x) {
                 const int sx = at.x + x, sy = at.y + y;
                 const fw::TColor expected = picture.Contains(sx, sy) ? picture.At(sx, sy) : fw::clBlack;
                 if (platform.ClientPixel(MainForm->Handle(), x, y) != expected && wrong++ == 0)
@@ -132,6 +134,70 @@ TEST_F(BackgroundTest, SnapshotCoversEveryDisplayAtItsScreenCoordinates) {
     Drag(-20, 10);
     ExpectClientShows(changed, {-1520 + 1920, 910});
     EXPECT_EQ(platform.bitmapsAlive, 1);
+}
+
+// Displays at 96 and 144 pixels per inch, the other one right of the
+// primary one or left of it at negative coordinates.  Everything is in the
+// screen's own pixels: the window, laid out anew for each display it comes
+// onto, shows the snapshot exactly under it, and presses land on its labels
+// at either scale.
+TEST_F(BackgroundTest, AcrossDisplaysOfTwoScalesTheBackgroundAndTheLabelsFollowTheWindow) {
+    struct Case {
+        int primary, other;  // pixels per inch
+        int otherLeft;       // the other display's left edge
+        int dragBy;          // from the primary display fully onto the other one
+    } cases[] = {
+        {96, 144, 1024, 500}, {144, 96, 1024, 500}, {96, 144, -1024, -1300}, {144, 96, -1024, -1300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.primary << " with " << c.other << " at " << c.otherLeft);
+        const int originX = std::min(0, c.otherLeft);
+        const fw::TPixels desktop = Picture(2048, 768, kSecond);
+        platform.screen = desktop;
+        platform.screenOrigin = {originX, 0};
+        platform.primarySize = {1024, 768};
+        platform.pixelsPerInch = c.primary;
+        platform.monitors = {{fw::Bounds(0, 0, 1024, 768), c.primary},
+                             {fw::Bounds(c.otherLeft, 0, 1024, 768), c.other}};
+        Restart();
+        Cycle();
+        platform.ProcessPaints();
+        auto scaled = [](int length, int dpi) { return fw::MulDiv(length, dpi, 96); };
+        for (const int dpi : {c.primary, c.other}) {
+            SCOPED_TRACE(dpi);
+            const fw::TPoint at = Position();
+            EXPECT_EQ(MainForm->ClientRect(), fw::Rect(0, 0, scaled(198, dpi), scaled(90, dpi)));
+            ExpectClientShows(desktop, {at.x - originX, at.y});
+            // The mode and colour labels, where they lie at this scale.
+            const std::string how = MainForm->LaHow->Caption();
+            Click(scaled(156, dpi), scaled(80, dpi));
+            EXPECT_NE(MainForm->LaHow->Caption(), how);
+            const std::int32_t colour = ColorIndex;
+            Click(scaled(90, dpi), scaled(80, dpi));
+            EXPECT_NE(ColorIndex, colour);
+            if (dpi == c.other) break;
+            // The drag keeps the place it gives the window, whatever the
+            // display suggests when the window comes onto it.
+            Press(scaled(150, dpi), scaled(5, dpi));
+            Cycle();
+            MoveBy(c.dragBy, 0);
+            Cycle();
+            EXPECT_EQ(Position(), (fw::TPoint{at.x + c.dragBy, at.y}));
+            Release();
+            Cycle();
+            platform.ProcessPaints();
+        }
+        // The other display set to the primary one's scale: the window takes
+        // the place it suggests, its size about its centre.
+        const fw::TRect before = platform.WindowRect(MainForm->Handle());
+        platform.SetMonitorPixelsPerInch(1, c.primary);
+        platform.ProcessPaints();
+        const fw::TRect after = platform.WindowRect(MainForm->Handle());
+        EXPECT_EQ(after.Width(), 198 * c.primary / 96);
+        EXPECT_NEAR(after.Left + after.Right, before.Left + before.Right, 1);
+        ExpectClientShows(desktop, {after.Left - originX, after.Top});
+        EXPECT_EQ(platform.bitmapsAlive, 1);
+    }
 }
 
 TEST_F(BackgroundTest, WithACompositorTheHiddenWindowIsNotInTheDragSnapshot) {

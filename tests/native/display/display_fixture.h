@@ -159,6 +159,13 @@ protected:
     }
     void Press(int dx, int dy) { Pointer(dx, dy, true); }
     void Release() { platform.leftButton = false; }
+    // A press and its release, each seen by one poll.
+    void Click(int dx, int dy) {
+        Press(dx, dy);
+        Cycle();
+        Release();
+        Cycle();
+    }
 
     // The cursor moved by (dx, dy), the button as it is.
     void MoveBy(int dx, int dy) {

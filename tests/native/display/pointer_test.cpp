@@ -28,14 +28,6 @@ protected:
         Window().showCommands.clear();
     }
 
-    // A press that one cycle sees, then a cycle with the button up.
-    void Click(int dx, int dy) {
-        Press(dx, dy);
-        Cycle();
-        Release();
-        Cycle();
-    }
-
     const std::vector<int>& Shows() { return Window().showCommands; }
 };
 

@@ -101,26 +101,33 @@ TEST_F(VistelTest, WindowStartsHiddenAsDesigned) {
     }
 }
 
-TEST_F(VistelTest, LayoutIsScaledToTheScreensPixelsPerInchInPlace) {
-    platform.pixelsPerInch = 144;
-    Start();
-    EXPECT_EQ(Position(), (fw::TPoint{757, 136}));
-    EXPECT_EQ(MainForm->ClientRect(), fw::Rect(0, 0, 297, 135));
-    struct Case {
-        fw::TLabel* label;
-        fw::TRect bounds;  // width 0: follows the text
-        int fontHeight;
-    } cases[] = {
-        {MainForm->LaStatusBar, fw::Bounds(0, 24, 0, 20), 20},  // 13 by 1.5 is 19.5: halves round up
-        {MainForm->LaTotal, fw::Bounds(168, 48, 0, 56), 56},
-        {MainForm->LaHow, fw::Bounds(180, 108, 110, 26), 23},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label->Name());
-        const int width = c.bounds.Width() ? c.bounds.Width() : c.label->Width();
-        EXPECT_EQ(fw::Bounds(c.label->Left(), c.label->Top(), c.label->Width(), c.label->Height()),
-                  fw::Bounds(c.bounds.Left, c.bounds.Top, width, c.bounds.Height()));
-        EXPECT_EQ(c.label->Font()->Height(), -c.fontHeight);
+// At the screen's setting, or at the scale of the display under the
+// window's designed place where each display has its own.
+TEST_F(VistelTest, LayoutIsScaledToItsDisplaysPixelsPerInchInPlace) {
+    for (const bool ownScale : {false, true}) {
+        SCOPED_TRACE(ownScale ? "display at 144, screen at 96" : "screen at 144");
+        platform.pixelsPerInch = ownScale ? 96 : 144;
+        if (ownScale)
+            platform.monitors = {{fw::Bounds(-1024, 0, 1024, 768), 96}, {fw::Bounds(0, 0, 1024, 768), 144}};
+        Restart();
+        EXPECT_EQ(Position(), (fw::TPoint{757, 136}));
+        EXPECT_EQ(MainForm->ClientRect(), fw::Rect(0, 0, 297, 135));
+        struct Case {
+            fw::TLabel* label;
+            fw::TRect bounds;  // width 0: follows the text
+            int fontHeight;
+        } cases[] = {
+            {MainForm->LaStatusBar, fw::Bounds(0, 24, 0, 20), 20},  // 13 by 1.5 is 19.5: halves round up
+            {MainForm->LaTotal, fw::Bounds(168, 48, 0, 56), 56},
+            {MainForm->LaHow, fw::Bounds(180, 108, 110, 26), 23},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.label->Name());
+            const int width = c.bounds.Width() ? c.bounds.Width() : c.label->Width();
+            EXPECT_EQ(fw::Bounds(c.label->Left(), c.label->Top(), c.label->Width(), c.label->Height()),
+                      fw::Bounds(c.bounds.Left, c.bounds.Top, width, c.bounds.Height()));
+            EXPECT_EQ(c.label->Font()->Height(), -c.fontHeight);
+        }
     }
 }
 

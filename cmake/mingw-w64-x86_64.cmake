@@ -1,22 +1,5 @@
-# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (posix threads):
-# only beside the release, for the benchmarks that set the two side by side.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling for 64-bit Windows: only beside the release, for the
+# benchmarks that set the two side by side.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Windows test programs run under Wine.
-find_program(WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-if(NOT WINE64)
-  find_program(WINE64 NAMES wine64 wine)
-endif()
-if(WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64})
-endif()
+set(mingw_triple x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -17,11 +17,13 @@ build=build/windows
 objdump=i686-w64-mingw32-objdump
 import_list=packaging/imports.txt
 
-cmake --build "$build" --target package >/dev/null
-zip=$(ls "$build"/package/SorbelCompanions-*-windows-x86.zip)
-top=$(basename "$zip" .zip)
 version=$(sed -n 's/^project(SorbelCompanions VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[[ "$top" == "SorbelCompanions-$version-windows-x86" ]] || { echo "package: unexpected name $top" >&2; exit 1; }
+top="SorbelCompanions-$version-windows-x86"
+zip="$build/package/$top.zip"
+# A zip of an earlier version, left by an earlier build, is no release.
+rm -f "$build"/package/SorbelCompanions-*.zip
+cmake --build "$build" --target package >/dev/null
+[[ -f "$zip" ]] || { echo "package: the build made no $top.zip:" $(ls "$build"/package) >&2; exit 1; }
 
 expected=$(printf '%s\n' README-en.txt README-ja.txt SorbelStandIn.exe Tovakin.exe Vistel.exe)
 actual=$(unzip -Z1 "$zip" | sed -n "s#^$top/##p" | grep -v '/$' | sort)

@@ -114,9 +114,6 @@ constexpr int SW_SHOWNORMAL = 1;
 #ifndef SW_SHOWMINIMIZED
 constexpr int SW_SHOWMINIMIZED = 2;
 #endif
-#ifndef SW_SHOWMAXIMIZED
-constexpr int SW_SHOWMAXIMIZED = 3;
-#endif
 #ifndef SW_SHOWNOACTIVATE
 constexpr int SW_SHOWNOACTIVATE = 4;
 #endif

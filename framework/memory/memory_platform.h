@@ -113,11 +113,6 @@ public:
     std::vector<Monitor> monitors;
     // The user sets another scale for a display, as in the system's settings.
     void SetMonitorPixelsPerInch(std::size_t monitor, int pixelsPerInch);
-    // With a compositor, a window just hidden stays in the picture of the
-    // screen (as its client area last looked) until a frame is presented;
-    // one that animates hides keeps it for kHideAnimationFrames frames, as
-    // the window fades out, unless the window has its transitions disabled
-    // (DWMWA_TRANSITIONS_FORCEDISABLED).
     // The show command the launcher put in the start-up information, if
     // any.  As on Windows, the process's first show command is carried out
     // as that one, whatever it asks, and SW_SHOWDEFAULT always is (as
@@ -125,6 +120,11 @@ public:
     // false.
     std::optional<int> launcherShowCommand;
     bool firstShowMade = false;
+    // With a compositor, a window just hidden stays in the picture of the
+    // screen (as its client area last looked) until a frame is presented;
+    // one that animates hides keeps it for kHideAnimationFrames frames, as
+    // the window fades out, unless the window has its transitions disabled
+    // (DWMWA_TRANSITIONS_FORCEDISABLED).
     bool compositionEnabled = false;
     bool hideAnimations = false;
     static constexpr int kHideAnimationFrames = 12;

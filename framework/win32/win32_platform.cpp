@@ -15,6 +15,13 @@ namespace fw::win32 {
 
 namespace {
 
+// A function of a system DLL that older Windows may lack, found at run time;
+// null where there is none.
+template <class Function>
+void LookUp(Function*& function, HMODULE module, const char* name) {
+    function = reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 Win32Platform* self = nullptr;
 Win32State* state = nullptr;
 
@@ -92,9 +99,7 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
         CreateWindowExW(0, kApplicationClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
                         nullptr, nullptr, state_->instance, nullptr);
 
-    if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
-        state_->getDpiForWindow = reinterpret_cast<UINT(WINAPI*)(HWND)>(
-            reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) LookUp(state_->getDpiForWindow, user32, "GetDpiForWindow");
 
     // By its full path, so that no other folder can offer a dwmapi.dll.
     std::wstring system(MAX_PATH, L'\0');
@@ -104,12 +109,9 @@ Win32Platform::Win32Platform() : state_(new Win32State), previous_(InstallPlatfo
         state_->dwmapi = LoadLibraryW((system + L"\\dwmapi.dll").c_str());
     }
     if (state_->dwmapi) {
-        state_->dwmIsCompositionEnabled = reinterpret_cast<HRESULT(WINAPI*)(BOOL*)>(
-            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmIsCompositionEnabled")));
-        state_->dwmFlush = reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmFlush")));
-        state_->dwmSetWindowAttribute = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD)>(
-            reinterpret_cast<void*>(GetProcAddress(state_->dwmapi, "DwmSetWindowAttribute")));
+        LookUp(state_->dwmIsCompositionEnabled, state_->dwmapi, "DwmIsCompositionEnabled");
+        LookUp(state_->dwmFlush, state_->dwmapi, "DwmFlush");
+        LookUp(state_->dwmSetWindowAttribute, state_->dwmapi, "DwmSetWindowAttribute");
     }
 }
 

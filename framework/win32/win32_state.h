@@ -116,8 +116,8 @@ struct Win32State {
         return Application && Application->MainForm() ? Hwnd(Application->MainForm()->Handle()) : nullptr;
     }
 
-    // A green check mark, the OK button's glyph, drawn once at the size the
-    // screen's pixels per inch call for.
+    // A green check mark, the OK button's glyph, size by size pixels,
+    // drawn once for each size asked for.
     HICON CheckGlyph(int size);
 };
 

@@ -6,6 +6,9 @@
 # Sorbel.ini at once (the last three under Wine, on a private virtual
 # display).  The poll cycle and Tovakin.exe are measured as the 32-bit
 # release and as a 64-bit build, in the same run.  They print figures and assert nothing.
+# Where this machine runs no 32-bit code (or SORBEL_NO_32BIT=1), the 32-bit
+# release cannot be measured: the 64-bit build drives the runs and the
+# release's rows are left out, with a word that says so.
 #
 #   RACE_ROUNDS        rounds of each race (default 40)
 #   PREVIOUS_RELEASE   commit of the last 64-bit release (default 815700a)
@@ -18,6 +21,10 @@ PREVIOUS_RELEASE="${PREVIOUS_RELEASE:-815700a}"
 
 bash scripts/setup.sh >/dev/null
 sorbel_wine_env
+sorbel_choose_wine_build
+# The build whose bench programs drive the runs under Wine.
+drivers="build/$SORBEL_WINE_PRESET"
+[ "$SORBEL_WINE_PRESET" = windows ] || say "the 32-bit release is not measured: $SORBEL_WINE_WHY"
 
 say "building"
 cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
@@ -27,7 +34,7 @@ cmake --build --preset windows --target poll_bench race_bench Vistel >/dev/null
 # the last 64-bit release itself, built from its commit in a work tree of
 # its own.
 cmake --preset windows64 >/dev/null
-cmake --build --preset windows64 --target poll_bench Tovakin >/dev/null
+cmake --build --preset windows64 --target poll_bench race_bench tovakin_bench Vistel Tovakin >/dev/null
 previous="$SORBEL_ROOT/build/previous-release"
 if [ ! -d "$previous" ]; then
   git -C "$SORBEL_ROOT" worktree prune
@@ -63,9 +70,11 @@ say "Tovakin: convert button on a million-line cassette (native)"
 unset DISPLAY
 sorbel_start_xvfb || die "could not start Xvfb"
 sorbel_start_wineserver || die "could not start wineserver"
-say "Vistel: one poll cycle beside ten profile-function calls (under Wine), 32-bit release"
-"$SORBEL_WINE64" build/windows/bench/poll_bench.exe
-say "the same, 64-bit build"
+if [ "$SORBEL_WINE_PRESET" = windows ]; then
+  say "Vistel: one poll cycle beside ten profile-function calls (under Wine), 32-bit release"
+  "$SORBEL_WINE64" build/windows/bench/poll_bench.exe
+fi
+say "Vistel: one poll cycle beside ten profile-function calls (under Wine), 64-bit build"
 "$SORBEL_WINE64" build/windows64/bench/poll_bench.exe
 say "the same, the last 64-bit release"
 "$SORBEL_WINE64" "$previous/build/windows/bench/poll_bench.exe"
@@ -75,8 +84,11 @@ cassette="$tovakin_work/bench.cas"
 ./build/bench/bench/cassette_bench --write "$cassette"
 mkdir -p "$tovakin_folder"
 wine_path() { printf 'Z:%s' "${1//\//\\}"; }
-"$SORBEL_WINE64" build/windows/bench/tovakin_bench.exe "$(wine_path "$cassette")" 'C:\Music\Lists' \
-  "32-bit=$(wine_path "$SORBEL_ROOT/build/windows/converter/Tovakin.exe")" \
+release_row=()
+[ "$SORBEL_WINE_PRESET" = windows ] &&
+  release_row=("32-bit=$(wine_path "$SORBEL_ROOT/build/windows/converter/Tovakin.exe")")
+"$SORBEL_WINE64" "$drivers/bench/tovakin_bench.exe" "$(wine_path "$cassette")" 'C:\Music\Lists' \
+  "${release_row[@]}" \
   "64-bit=$(wine_path "$SORBEL_ROOT/build/windows64/converter/Tovakin.exe")" \
   "last 64-bit release=$(wine_path "$previous/build/windows/converter/Tovakin.exe")" \
   --repetitions 15 </dev/null | tee "$tovakin_work/wine.txt"
@@ -96,5 +108,5 @@ PY
 
 rounds="${RACE_ROUNDS:-40}"
 say "Vistel and the player writing Sorbel.ini at once: $rounds rounds of each race (under Wine)"
-vistel="Z:$(pwd)/build/windows/display/Vistel.exe"
-"$SORBEL_WINE64" build/windows/bench/race_bench.exe "${vistel//\//\\}" "$rounds"
+vistel="Z:$(pwd)/$drivers/display/Vistel.exe"
+"$SORBEL_WINE64" "$drivers/bench/race_bench.exe" "${vistel//\//\\}" "$rounds"

@@ -4,15 +4,22 @@
 # that need no DLL beyond Windows' own, marked large-address-aware, with
 # manifests that claim no other processor and name no execution level (so
 # that Windows virtualizes their files as it does the player's), every
-# function they import as packaging/imports.txt lists it, and the two
-# read-mes.
+# function they import as packaging/imports.txt lists it, no function that
+# counts on its caller's stack alignment, and the two read-mes.  Then it
+# starts the zip's own programs and checks each one's main job
+# (scripts/release_run.sh): under Wine where this host runs 32-bit code,
+# otherwise in an emulated x86 machine (scripts/guest.sh), built the first
+# time it is needed.
 #
 #   check_package.sh                   check
 #   check_package.sh --update-imports  write packaging/imports.txt afresh
 #                                      from the build (review the change:
 #                                      every function must exist on Windows 7)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+SORBEL_SCRIPT="package"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/lib.sh"
+cd "$SORBEL_ROOT"
 build=build/windows
 objdump=i686-w64-mingw32-objdump
 import_list=packaging/imports.txt
@@ -109,3 +116,34 @@ for language in ja en; do
     { echo "package: README-$language.txt does not name version $version" >&2; exit 1; }
 done
 echo "package: $(basename "$zip") holds the three 32-bit programs, as imported as listed, and both read-mes"
+[[ "${1:-}" == "--update-imports" ]] && exit 0
+
+# --- the release started ------------------------------------------------------
+# The end-to-end tests of the build that runs under Wine here drive the zip's
+# programs: the release's own test programs where this host runs 32-bit
+# code, the 64-bit ones (which the emulated machine runs as well) elsewhere.
+sorbel_choose_wine_build
+tests_build="build/$SORBEL_WINE_PRESET"
+cmake --build "$tests_build" --target e2e_smoke_tests e2e_vistel_tests e2e_tovakin_tests >/dev/null ||
+  { echo "package: the end-to-end test programs of $tests_build do not build" >&2; exit 1; }
+run="$work/run"
+mkdir -p "$run/scripts" "$run/tests"
+cp "$work/$top"/*.exe "$run/"
+cp "$tests_build"/tests/e2e/e2e_{smoke,vistel,tovakin}_tests.exe "$run/tests/"
+t0=$SECONDS
+if [[ "$SORBEL_WINE_PRESET" == windows ]]; then
+  echo "package: starting the release's programs under Wine, as this machine runs 32-bit code"
+  bash scripts/release_run.sh "$run" "$run/tests" || { echo "package: the release failed its run" >&2; exit 1; }
+else
+  echo "package: starting the release's programs in the emulated x86 machine: the Windows tests ran $SORBEL_WINE_WHY"
+  bash scripts/setup.sh guest || { echo "package: the emulated x86 machine could not be built" >&2; exit 1; }
+  cp scripts/lib.sh scripts/release_run.sh "$run/scripts/"
+  # The machine's own disk, not the shared folder, holds what Wine runs.
+  printf '%s\n' 'cp -r /payload /tmp/run && cd /tmp/run &&' \
+    'WINEPREFIX=/root/wineprefix exec bash scripts/release_run.sh . tests' >"$run/job.sh"
+  if ! bash scripts/guest.sh run "$run"; then
+    echo "package: the release failed its run in the emulated x86 machine" >&2
+    exit 1
+  fi
+fi
+echo "package: the zip's own programs started and did their main jobs ($((SECONDS - t0)) s)"

@@ -68,7 +68,7 @@ public:
     }
     bool DeleteFile(const std::string& path) override { return fw::NativeFiles().DeleteFile(Native(path)); }
     bool FileExists(const std::string& path) override { return fw::NativeFiles().FileExists(Native(path)); }
-    bool SameFile(const std::string& a, const std::string& b) override {
+    fw::TSameFile SameFile(const std::string& a, const std::string& b) override {
         return fw::NativeFiles().SameFile(Native(a), Native(b));
     }
     std::string CurrentDirectory() override { return "C:\\"; }

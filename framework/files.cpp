@@ -21,6 +21,13 @@ bool FileSystem::ReplaceFileFrom(const std::string& path, const Producer& produc
     }
 }
 
+TSameFile JudgeSameFile(bool firstMissing, bool secondMissing, std::optional<bool> sameIdentity, bool sameName) {
+    if (firstMissing && secondMissing) return sameName ? TSameFile::Same : TSameFile::Different;
+    if (firstMissing || secondMissing) return sameName ? TSameFile::Unknown : TSameFile::Different;
+    if (sameIdentity) return *sameIdentity ? TSameFile::Same : sameName ? TSameFile::Unknown : TSameFile::Different;
+    return sameName ? TSameFile::Same : TSameFile::Unknown;
+}
+
 FileSystem& Files() { return installed ? *installed : NativeFiles(); }
 
 FileSystem* SetFiles(FileSystem* files) {

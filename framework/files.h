@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,11 @@ enum class TFileResult {
     Changed,   // a conditional replacement found the file other than expected
     Failed,    // any other refusal
 };
+
+// Whether two paths name one file.  Unknown where the file system tells
+// too little to be sure either way: nothing may then be done that is safe
+// only for one of the other two answers.
+enum class TSameFile { Same, Different, Unknown };
 
 // What a conditional replacement expects to find: the file as it was read,
 // or no file at all.
@@ -79,8 +85,12 @@ public:
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
 
-    // True when both paths name one existing file.
-    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+    // Whether the two paths name one file or folder.  The files' identities
+    // on their volumes decide; where either cannot be read, two paths that
+    // are one once made full, compared as Windows compares names, are the
+    // same file, and others are of unknown identity.  A path that names
+    // nothing is no other existing file.
+    virtual TSameFile SameFile(const std::string& a, const std::string& b) = 0;
 
     virtual std::string CurrentDirectory() = 0;
 
@@ -115,6 +125,13 @@ constexpr int kBusyRetryMs = 10;
 // this long, so that it never edits (and cuts) a half-written file.
 constexpr int kQuietMs = 50;
 constexpr std::int64_t kLongAgo = INT64_C(1) << 62;
+
+// SameFile's answer from what a file system learnt of the two paths:
+// whether each names nothing at all, whether the two identities are equal
+// (nothing when either could not be read), and whether the two full names
+// are equal as Windows compares names.  Identity and name disagreeing
+// leaves the answer unknown.
+TSameFile JudgeSameFile(bool firstMissing, bool secondMissing, std::optional<bool> sameIdentity, bool sameName);
 
 // The file system in use.
 FileSystem& Files();

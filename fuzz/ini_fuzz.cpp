@@ -91,7 +91,7 @@ public:
     }
     bool DeleteFile(const std::string&) override { return false; }
     bool FileExists(const std::string&) override { return true; }
-    bool SameFile(const std::string&, const std::string&) override { return false; }
+    fw::TSameFile SameFile(const std::string&, const std::string&) override { return fw::TSameFile::Unknown; }
     std::string CurrentDirectory() override { return std::string(); }
     std::string FullPathName(const std::string& path) override { return path; }
     std::int64_t Milliseconds() override { return 0; }

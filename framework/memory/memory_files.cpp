@@ -76,9 +76,14 @@ bool ValidName(std::string_view name) {
     return true;
 }
 
-// Adds `names` to `parts` as Windows does: empty and "." names vanish and
-// ".." goes up one folder, never above the root.
-bool Append(Parts& parts, const std::vector<std::string>& names) {
+// Adds `names` to `parts` as Windows does: empty and "." names vanish,
+// ".." goes up one folder, never above the root, and the last name loses
+// its trailing dots and blanks (a trail byte is never either).
+bool Append(Parts& parts, std::vector<std::string> names) {
+    if (!names.empty() && names.back() != "." && names.back() != "..") {
+        std::string& last = names.back();
+        last.erase(last.find_last_not_of(". ") + 1);
+    }
     for (const std::string& name : names) {
         if (name.empty() || name == ".") continue;
         if (name == "..") {
@@ -270,10 +275,31 @@ bool MemoryFileSystem::FileExists(const std::string& path) {
     return name && files_.count(name->key);
 }
 
-bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
-    std::optional<Name> first = Resolve(a);
-    std::optional<Name> second = Resolve(b);
-    return first && second && first->key == second->key && Exists(a);
+TSameFile MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
+    const std::optional<Name> first = Resolve(a);
+    const std::optional<Name> second = Resolve(b);
+    const auto found = [this](const std::optional<Name>& name) {
+        return name && (files_.count(name->key) || FolderExists(name->key));
+    };
+    std::optional<bool> sameIdentity;
+    if (found(first) && found(second) && HasIdentity(first->key) && HasIdentity(second->key))
+        sameIdentity = IdentityOf(first->key) == IdentityOf(second->key);
+    return JudgeSameFile(first && !found(first), second && !found(second), sameIdentity,
+                         first && second && first->key == second->key);
+}
+
+bool MemoryFileSystem::HasIdentity(const std::string& key) const {
+    for (const std::string& folder : noIdentity_) {
+        if (key == folder) return false;
+        const std::string below = EndsWithBackslash(folder) ? folder : folder + "\\";
+        if (key.compare(0, below.size(), below) == 0) return false;
+    }
+    return true;
+}
+
+std::string MemoryFileSystem::IdentityOf(const std::string& key) const {
+    auto shared = sharedIdentities_.find(key);
+    return shared == sharedIdentities_.end() ? key : shared->second;
 }
 
 std::string MemoryFileSystem::CurrentDirectory() { return currentDirectory_; }
@@ -335,6 +361,12 @@ void MemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) { Mar
 void MemoryFileSystem::SetLocked(const std::string& path, bool locked) { Mark(locked_, path, locked); }
 void MemoryFileSystem::SetHeld(const std::string& path, bool held) { Mark(held_, path, held); }
 void MemoryFileSystem::SetNoNewFiles(const std::string& folder, bool refuse) { Mark(noNewFiles_, folder, refuse); }
+
+void MemoryFileSystem::SetNoIdentity(const std::string& path, bool none) { Mark(noIdentity_, path, none); }
+
+void MemoryFileSystem::ShareIdentity(const std::string& a, const std::string& b) {
+    sharedIdentities_[Require(b).key] = IdentityOf(Require(a).key);
+}
 
 void MemoryFileSystem::SetWrittenAt(const std::string& path, std::int64_t when) {
     auto file = files_.find(Require(path).key);

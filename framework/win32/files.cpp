@@ -3,6 +3,7 @@
 // double-byte characters (a trail byte 0x5C among them) reaches the disk as
 // it is, whatever the system's ANSI code page.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "framework/files.h"
 #include "framework/sysutils.h"
+#include "framework/text.h"
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
 
@@ -218,8 +220,47 @@ struct Keepsake {
     }
 };
 
+// What could be read of a file's identity on its volume: the volume's
+// serial number with the file's 128-bit identity (Windows 8 and later), and
+// with its 64-bit index.  Empty where the system gives none: a file system
+// may answer with an index of zero, or of all ones, for every file.
+struct Identity {
+    bool missing = false;  // no such file or folder
+    std::string wide;
+    std::string narrow;
+
+    // True or false when both files have an identity of one kind; nothing
+    // when they have none in common.
+    std::optional<bool> Equals(const Identity& other) const {
+        if (!wide.empty() && !other.wide.empty()) return wide == other.wide;
+        if (!narrow.empty() && !other.narrow.empty()) return narrow == other.narrow;
+        return std::nullopt;
+    }
+};
+
+// The bytes of an identity, or nothing when its file part says "none".
+std::string IdentityBytes(const void* volume, std::size_t volumeSize, const void* id, std::size_t idSize) {
+    const auto* bytes = static_cast<const unsigned char*>(id);
+    const bool none = std::all_of(bytes, bytes + idSize, [](unsigned char b) { return b == 0; }) ||
+                      std::all_of(bytes, bytes + idSize, [](unsigned char b) { return b == 0xFF; });
+    if (none) return std::string();
+    return std::string(static_cast<const char*>(volume), volumeSize) + std::string(static_cast<const char*>(id), idSize);
+}
+
+// FILE_ID_INFO and its class number, which the headers for Windows 7 leave out.
+struct FileIdInformation {
+    ULONGLONG volumeSerialNumber;
+    BYTE fileId[16];
+};
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
 class Win32Files final : public FileSystem {
 public:
+    Win32Files() {
+        if (HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll"))
+            win32::LookUp(getFileInformationByHandleEx_, kernel32, "GetFileInformationByHandleEx");
+    }
+
     TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
                      std::int64_t* writtenAgoMs) override {
         std::wstring wide;
@@ -310,12 +351,11 @@ public:
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
 
-    bool SameFile(const std::string& a, const std::string& b) override {
-        BY_HANDLE_FILE_INFORMATION first;
-        BY_HANDLE_FILE_INFORMATION second;
-        return Identify(a, first) && Identify(b, second) &&
-               first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-               first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+    TSameFile SameFile(const std::string& a, const std::string& b) override {
+        const Identity first = Identify(a);
+        const Identity second = Identify(b);
+        return JudgeSameFile(first.missing, second.missing, first.Equals(second),
+                             SameFileName(FullPathName(a), FullPathName(b)));
     }
 
     std::string CurrentDirectory() override {
@@ -348,14 +388,30 @@ public:
     void Sleep(int milliseconds) override { ::Sleep(static_cast<DWORD>(milliseconds)); }
 
 private:
-    // Volume and file index of an existing file or folder; opening it asks
-    // for no access and shares everything, so it disturbs no other program.
-    static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // The identity of an existing file or folder; opening it asks for no
+    // access and shares everything, so it disturbs no other program.
+    Identity Identify(const std::string& path) const {
+        Identity identity;
         std::wstring wide;
         std::string reason;
-        if (!WidePath(path, wide, reason)) return false;
+        if (!WidePath(path, wide, reason)) return identity;
         Handle file(CreateFileW(wide.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        return file.Valid() && GetFileInformationByHandle(file.Get(), &info);
+        if (!file.Valid()) {
+            const DWORD error = GetLastError();
+            identity.missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            return identity;
+        }
+        FileIdInformation id{};
+        if (getFileInformationByHandleEx_ && getFileInformationByHandleEx_(file.Get(), kFileIdInfo, &id, sizeof id))
+            identity.wide = IdentityBytes(&id.volumeSerialNumber, sizeof id.volumeSerialNumber, id.fileId,
+                                          sizeof id.fileId);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(file.Get(), &info)) {
+            const ULONGLONG index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+            identity.narrow =
+                IdentityBytes(&info.dwVolumeSerialNumber, sizeof info.dwVolumeSerialNumber, &index, sizeof index);
+        }
+        return identity;
     }
 
     // Done when the file is as expected: present with the same bytes, or
@@ -424,6 +480,8 @@ private:
     }
 
     unsigned counter_ = 0;
+    // Found at run time; its FileIdInfo class answers from Windows 8 on.
+    decltype(&::GetFileInformationByHandleEx) getFileInformationByHandleEx_ = nullptr;
 };
 
 }  // namespace

@@ -126,15 +126,19 @@ TEST_F(Win32FilesTest, InvalidShiftJisIsRefusedNotGuessed) {
     EXPECT_EQ(wide, L"unchanged");
 }
 
-TEST_F(Win32FilesTest, SameFileComparesVolumeAndIndex) {
+TEST_F(Win32FilesTest, SameFileComparesVolumeAndIdentity) {
     std::string reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("a.cas"), "a", reason)) << reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("b.cas"), "a", reason)) << reason;
-    EXPECT_TRUE(files_.SameFile(Path("a.cas"), folder_ + "\\.\\A.CAS"));
-    EXPECT_TRUE(files_.SameFile(Path("a.cas"), folder_ + "\\..\\表\\a.cas"));
-    EXPECT_FALSE(files_.SameFile(Path("a.cas"), Path("b.cas")));
-    EXPECT_FALSE(files_.SameFile(Path("a.cas"), Path("missing.cas")));
-    EXPECT_TRUE(files_.SameFile(folder_, folder_ + "\\"));
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), folder_ + "\\.\\A.CAS"), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), folder_ + "\\..\\表\\a.cas"), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("b.cas")), TSameFile::Different);
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("missing.cas")), TSameFile::Different);
+    EXPECT_EQ(files_.SameFile(folder_, folder_ + "\\"), TSameFile::Same);
+    // Windows drops a trailing blank; another name of one file has its identity.
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("a.cas ")), TSameFile::Same);
+    ASSERT_TRUE(CreateHardLinkW(WidePath(L"hard.cas").c_str(), WidePath(L"a.cas").c_str(), nullptr));
+    EXPECT_EQ(files_.SameFile(Path("hard.cas"), Path("a.cas")), TSameFile::Same);
 }
 
 TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {

@@ -173,17 +173,64 @@ TEST_F(ConversionRunTest, TheSourceFolderWithoutDeleteOverwritesTheSource) {
 }
 
 TEST_F(ConversionRunTest, TheSourceFolderWithDeleteLeavesTheConvertedCassette) {
-    // However the same folder is spelled, the file just written is never deleted.
-    const char* outputs[] = {"C:\\Music\\Lists", "c:\\MUSIC\\lists\\", "C:\\Music\\.\\Lists\\",
-                             "C:\\Music\\Pop\\..\\Lists"};
-    for (const char* output : outputs) {
-        SCOPED_TRACE(output);
+    // However the same file is spelled, the file just written is never
+    // deleted, also on a drive that gives no file identity, where the names
+    // decide.
+    struct Case {
+        std::string source;
+        const char* output;
+        bool identity = true;
+    } cases[] = {
+        {kSource, "C:\\Music\\Lists"},
+        {kSource, "c:\\MUSIC\\lists\\"},
+        {kSource, "C:\\Music\\.\\Lists\\"},
+        {kSource, "C:\\Music\\Pop\\..\\Lists"},
+        // Windows drops a trailing blank or dot: the same file, its lines converted.
+        {kSource + " ", "C:\\Music\\Lists"},
+        {kSource + ".", "C:\\Music\\Lists\\"},
+        {kSource, "C:\\Music\\Lists", false},
+        {kSource, "c:\\MUSIC\\Pop\\..\\lists\\", false},
+        {kSource + " ", "C:\\Music\\Lists", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(c.source) << " into " << c.output
+                                        << (c.identity ? "" : ", no identity"));
         files.Put(kSource, kSourceText);
+        files.SetNoIdentity("C:\\", !c.identity);
         Open();
-        Convert(kSource, output, true);
+        Convert(c.source, c.output, true);
         EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
         EXPECT_EQ(files.Get(kSource), kInPlace);
         EXPECT_EQ(files.FilePaths(), std::vector<std::string>{kSource});
+    }
+}
+
+TEST_F(ConversionRunTest, ASourceNotSurelyAnotherFileIsKeptAndTheOutputStillWritten) {
+    struct Case {
+        const char* what;
+        std::string text;  // the source's
+        void (*setUp)(MemoryFileSystem&);
+        std::string written;
+    } cases[] = {
+        {"a drive without identities", kSourceText, [](MemoryFileSystem& f) { f.SetNoIdentity("C:\\", true); },
+         kForOut},
+        // Not the same by name: written although no line changes.
+        {"a drive without identities, no line to rewrite", "D:\\c.mid\n",
+         [](MemoryFileSystem& f) { f.SetNoIdentity("C:\\", true); }, CrLf({"D:\\c.mid"})},
+        {"one identity for both", kSourceText,
+         [](MemoryFileSystem& f) { f.ShareIdentity(kSource, "C:\\Out\\list.cas"); }, kForOut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files = MemoryFileSystem();
+        files.Put(kSource, c.text);
+        files.Put("C:\\Out\\list.cas", "an older cassette\r\n");
+        c.setUp(files);
+        Open();
+        Convert(kSource, "C:\\Out", true);
+        EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+        EXPECT_EQ(files.Get("C:\\Out\\list.cas"), c.written);
+        EXPECT_EQ(files.Get(kSource), c.text);
     }
 }
 

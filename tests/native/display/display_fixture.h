@@ -70,7 +70,7 @@ public:
     }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
-    bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
+    fw::TSameFile SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
     std::string FullPathName(const std::string& path) override { return inner_.FullPathName(path); }
     std::int64_t Milliseconds() override { return inner_.Milliseconds(); }

@@ -53,7 +53,8 @@ public:
     using BlockWriter = std::function<bool(std::string_view block)>;
     // Contents that need not be held whole: writes them through the
     // BlockWriter it is given and returns false as soon as a write fails
-    // (and only then).  It is called again for each try of a write.
+    // (and only then).  It is called once per replacement, however often
+    // the replacement tries to take the target's place.
     using Producer = std::function<bool(const BlockWriter& write)>;
 
     // Reads the whole file.  On failure `reason` gets the system's
@@ -70,17 +71,21 @@ public:
     // new file gets the system's defaults.  With `expected`, the file is
     // replaced only while it still is as expected (Changed otherwise), and
     // never while another program holds it open for writing (Busy).  On any
-    // failure the temporary file is gone, the target is untouched and
-    // `reason` says why.
+    // failure the target is untouched, `reason` says why and the temporary
+    // file is gone; where it could not be removed, `reason` ends with a line
+    // that names it (NoteTemporaryFileLeft).
     TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
                         TReplaceMode mode, std::string& reason) {
         return ReplaceFrom(path, [contents](const BlockWriter& write) { return write(contents); }, expected, mode,
-                           reason);
+                           reason, 0);
     }
     // Replace with contents written block by block as they come: the file
-    // systems on disk write each block to the temporary file at once.
+    // systems on disk write each block to the temporary file at once.  While
+    // another program holds the target (Busy), the one temporary file is
+    // tried again every kBusyRetryMs for up to `busyPatienceMs`.
     virtual TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
-                                    const TFileExpectation* expected, TReplaceMode mode, std::string& reason) = 0;
+                                    const TFileExpectation* expected, TReplaceMode mode, std::string& reason,
+                                    int busyPatienceMs) = 0;
 
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
@@ -132,6 +137,10 @@ constexpr std::int64_t kLongAgo = INT64_C(1) << 62;
 // are equal as Windows compares names.  Identity and name disagreeing
 // leaves the answer unknown.
 TSameFile JudgeSameFile(bool firstMissing, bool secondMissing, std::optional<bool> sameIdentity, bool sameName);
+
+// Adds to the reason of a failed replacement the line that says its
+// temporary file `temp` could not be removed, naming it for the user.
+void NoteTemporaryFileLeft(std::string& reason, const std::string& temp);
 
 // The file system in use.
 FileSystem& Files();

@@ -199,8 +199,9 @@ public:
         return TFileResult::Done;
     }
 
+    // Nothing on Linux holds a file against a rename: no try is repeated.
     TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
-                            TReplaceMode mode, std::string& reason) override {
+                            TReplaceMode mode, std::string& reason, int /*busyPatienceMs*/) override {
         if (!ValidPath(path, reason)) return TFileResult::Failed;
         const std::string target = FinalPath(path);
         int error = 0;
@@ -261,7 +262,8 @@ public:
         TFileResult result = ok ? TFileResult::Done : Fail(reason, error);
         if (result == TFileResult::Done && expected) result = Check(target, *expected, reason);
         if (result == TFileResult::Done) result = MoveOver(temp, target, !expected || expected->exists, reason);
-        if (result != TFileResult::Done) ::unlink(temp.c_str());
+        if (result != TFileResult::Done && ::unlink(temp.c_str()) != 0 && errno != ENOENT)
+            NoteTemporaryFileLeft(reason, temp);
         return result;
     }
 

@@ -79,7 +79,7 @@ public:
         return fw::TFileResult::Done;
     }
     fw::TFileResult ReplaceFrom(const std::string&, const Producer& produce, const fw::TFileExpectation* expected,
-                                fw::TReplaceMode, std::string&) override {
+                                fw::TReplaceMode, std::string&, int) override {
         if (expected && (!expected->exists || expected->contents != contents)) return fw::TFileResult::Changed;
         std::string text;
         produce([&text](std::string_view block) {

@@ -41,8 +41,10 @@ public:
     // said otherwise (SetWrittenAt), by the clock of Sleep.
     TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
                      std::int64_t* writtenAgoMs) override;
+    // A replacement writes a temporary file "~sorbel<n>.tmp" beside the
+    // target, once, and moves it over the target.
     TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
-                            TReplaceMode mode, std::string& reason) override;
+                            TReplaceMode mode, std::string& reason, int busyPatienceMs) override;
     bool DeleteFile(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     // A file's identity is its full path, unless it lies where the file
@@ -87,6 +89,10 @@ public:
     // A folder that takes no new file (kAccessDenied), so that no temporary
     // file can be made in it; its files may still be written in place.
     void SetNoNewFiles(const std::string& folder, bool refuse);
+    // A folder whose access list lets files be written but not deleted: no
+    // file in it can be deleted, nor moved over another (kAccessDenied), so
+    // a temporary file made there stays.
+    void SetNoDeletes(const std::string& folder, bool refuse);
     // A file or folder, and everything in it, of which no identity can be
     // read, as on some network redirectors and virtual drives.
     void SetNoIdentity(const std::string& path, bool none);
@@ -137,6 +143,12 @@ private:
     // Adds the path's key to a set of marked paths, or takes it out.
     void Mark(std::set<std::string>& marked, const std::string& path, bool on) const;
     void MakeFolders(const Name& name);
+    TFileResult WriteInPlace(const Name& name, const Producer& produce, const TFileExpectation* expected,
+                             std::string& reason);
+    std::string TemporaryName(const std::string& folderKey);
+    TFileResult MoveTemporary(const std::string& temp, const Name& target, const TFileExpectation* expected,
+                              std::string& reason);
+    void RemoveTemporary(const std::string& temp, std::string& reason);
     bool HasIdentity(const std::string& key) const;
     std::string IdentityOf(const std::string& key) const;
 
@@ -146,6 +158,7 @@ private:
     std::set<std::string> locked_;
     std::set<std::string> held_;
     std::set<std::string> noNewFiles_;
+    std::set<std::string> noDeletes_;
     std::set<std::string> noIdentity_;
     std::map<std::string, std::string> sharedIdentities_;  // key -> the identity it shares
     std::string currentDirectory_;
@@ -155,6 +168,7 @@ private:
     int inPlaceCount_ = 0;
     int sleepCount_ = 0;
     int failReplaces_ = 0;
+    unsigned tempCounter_ = 0;
     std::string failReason_;
 };
 

@@ -65,8 +65,8 @@ public:
     }
     fw::TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
                                 const fw::TFileExpectation* expected, fw::TReplaceMode mode,
-                                std::string& reason) override {
-        return inner_.ReplaceFrom(path, produce, expected, mode, reason);
+                                std::string& reason, int busyPatienceMs) override {
+        return inner_.ReplaceFrom(path, produce, expected, mode, reason, busyPatienceMs);
     }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }

@@ -121,6 +121,31 @@ TEST(MemoryFileSystem, FailsTheNextReplacesOnRequest) {
     EXPECT_EQ(files.ReplaceCount(), 1);
 }
 
+TEST(MemoryFileSystem, WaitsForABusyTargetWithOneTemporaryFileWrittenOnce) {
+    MemoryFileSystem files;
+    files.Put("C:\\Out\\list.cas", "old");
+    files.SetLocked("C:\\Out\\list.cas", true);
+    std::vector<std::vector<std::string>> seen;  // the files at each pause
+    files.onSleep = [&](std::int64_t) {
+        seen.push_back(files.FilePaths());
+        if (seen.size() == 3) files.SetLocked("C:\\Out\\list.cas", false);
+    };
+    int produced = 0;
+    std::string reason;
+    EXPECT_TRUE(files.ReplaceFileFrom(
+        "C:\\Out\\list.cas",
+        [&](const FileSystem::BlockWriter& write) {
+            ++produced;
+            return write("new");
+        },
+        reason));
+    EXPECT_EQ(produced, 1);
+    const std::vector<std::string> waiting{"C:\\Out\\list.cas", "C:\\Out\\~sorbel1.tmp"};
+    EXPECT_EQ(seen, std::vector<std::vector<std::string>>(3, waiting));
+    EXPECT_EQ(files.FilePaths(), std::vector<std::string>{"C:\\Out\\list.cas"});
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), "new");
+}
+
 TEST(MemoryFileSystem, KeepsFoldersExplicit) {
     MemoryFileSystem files;
     std::string reason;

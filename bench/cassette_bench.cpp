@@ -63,12 +63,12 @@ public:
         return fw::NativeFiles().Read(Native(path), contents, reason, writtenAgoMs);
     }
     fw::TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const fw::TFileExpectation* expected,
-                                fw::TReplaceMode mode, std::string& reason) override {
-        return fw::NativeFiles().ReplaceFrom(Native(path), produce, expected, mode, reason);
+                                fw::TReplaceMode mode, std::string& reason, int busyPatienceMs) override {
+        return fw::NativeFiles().ReplaceFrom(Native(path), produce, expected, mode, reason, busyPatienceMs);
     }
     bool DeleteFile(const std::string& path) override { return fw::NativeFiles().DeleteFile(Native(path)); }
     bool FileExists(const std::string& path) override { return fw::NativeFiles().FileExists(Native(path)); }
-    bool SameFile(const std::string& a, const std::string& b) override {
+    fw::TSameFile SameFile(const std::string& a, const std::string& b) override {
         return fw::NativeFiles().SameFile(Native(a), Native(b));
     }
     std::string CurrentDirectory() override { return "C:\\"; }

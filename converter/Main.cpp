@@ -96,7 +96,7 @@ void TMainForm::FormCreate(TObject*) {
 
 // Interactive run.  The converted cassette is written before anything is
 // deleted, and the source goes only when that write succeeded and the source
-// is not the file just written, so a cassette is never lost.
+// is surely not the file just written, so a cassette is never lost.
 void TMainForm::BtChangeClick(TObject*) {
     if (EdCasFile->Text().empty() || EdOutput->Text().empty()) {
         Application->MessageBox("情報を正しく入力してください。", kErrorCaption, kErrorStyle);
@@ -119,11 +119,13 @@ void TMainForm::BtChangeClick(TObject*) {
         return;
     }
     const std::string output = EdOutput->Text() + ExtractFileName(source);
-    const bool inPlace = Files().SameFile(source, output);
+    const TSameFile identity = Files().SameFile(source, output);
     // A failed write throws: the application reports it and nothing is deleted.
-    // In place with no line to rewrite, the file is left byte for byte.
-    if (RewrittenLines > 0 || !inPlace) LbCas->Items()->SaveToFile(output);
-    if (ChDelete->Checked() && !inPlace) DeleteFile(source);
+    // Surely in place with no line to rewrite, the file is left byte for
+    // byte.  The source goes only when it is surely another file than the
+    // one written: where the file system cannot tell, it stays.
+    if (RewrittenLines > 0 || identity != TSameFile::Same) LbCas->Items()->SaveToFile(output);
+    if (ChDelete->Checked() && identity == TSameFile::Different) DeleteFile(source);
     ShowMessage("変換完了");
 }
 

@@ -13,12 +13,18 @@ bool FileSystem::ReplaceFile(const std::string& path, std::string_view contents,
 }
 
 bool FileSystem::ReplaceFileFrom(const std::string& path, const Producer& produce, std::string& reason) {
-    const std::int64_t deadline = Milliseconds() + kBusyPatienceMs;
-    for (;;) {
-        TFileResult result = ReplaceFrom(path, produce, nullptr, TReplaceMode::Atomic, reason);
-        if (result != TFileResult::Busy || Milliseconds() >= deadline) return result == TFileResult::Done;
-        Sleep(kBusyRetryMs);
-    }
+    return ReplaceFrom(path, produce, nullptr, TReplaceMode::Atomic, reason, kBusyPatienceMs) == TFileResult::Done;
+}
+
+void NoteTemporaryFileLeft(std::string& reason, const std::string& temp) {
+    reason += "\n一時ファイル " + temp + " を削除できませんでした。";
+}
+
+TSameFile JudgeSameFile(bool firstMissing, bool secondMissing, std::optional<bool> sameIdentity, bool sameName) {
+    if (firstMissing && secondMissing) return sameName ? TSameFile::Same : TSameFile::Different;
+    if (firstMissing || secondMissing) return sameName ? TSameFile::Unknown : TSameFile::Different;
+    if (sameIdentity) return *sameIdentity ? TSameFile::Same : sameName ? TSameFile::Unknown : TSameFile::Different;
+    return sameName ? TSameFile::Same : TSameFile::Unknown;
 }
 
 FileSystem& Files() { return installed ? *installed : NativeFiles(); }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,11 @@ enum class TFileResult {
     Changed,   // a conditional replacement found the file other than expected
     Failed,    // any other refusal
 };
+
+// Whether two paths name one file.  Unknown where the file system tells
+// too little to be sure either way: nothing may then be done that is safe
+// only for one of the other two answers.
+enum class TSameFile { Same, Different, Unknown };
 
 // What a conditional replacement expects to find: the file as it was read,
 // or no file at all.
@@ -47,7 +53,8 @@ public:
     using BlockWriter = std::function<bool(std::string_view block)>;
     // Contents that need not be held whole: writes them through the
     // BlockWriter it is given and returns false as soon as a write fails
-    // (and only then).  It is called again for each try of a write.
+    // (and only then).  It is called once per replacement, however often
+    // the replacement tries to take the target's place.
     using Producer = std::function<bool(const BlockWriter& write)>;
 
     // Reads the whole file.  On failure `reason` gets the system's
@@ -64,23 +71,31 @@ public:
     // new file gets the system's defaults.  With `expected`, the file is
     // replaced only while it still is as expected (Changed otherwise), and
     // never while another program holds it open for writing (Busy).  On any
-    // failure the temporary file is gone, the target is untouched and
-    // `reason` says why.
+    // failure the target is untouched, `reason` says why and the temporary
+    // file is gone; where it could not be removed, `reason` ends with a line
+    // that names it (NoteTemporaryFileLeft).
     TFileResult Replace(const std::string& path, std::string_view contents, const TFileExpectation* expected,
                         TReplaceMode mode, std::string& reason) {
         return ReplaceFrom(path, [contents](const BlockWriter& write) { return write(contents); }, expected, mode,
-                           reason);
+                           reason, 0);
     }
     // Replace with contents written block by block as they come: the file
-    // systems on disk write each block to the temporary file at once.
+    // systems on disk write each block to the temporary file at once.  While
+    // another program holds the target (Busy), the one temporary file is
+    // tried again every kBusyRetryMs for up to `busyPatienceMs`.
     virtual TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
-                                    const TFileExpectation* expected, TReplaceMode mode, std::string& reason) = 0;
+                                    const TFileExpectation* expected, TReplaceMode mode, std::string& reason,
+                                    int busyPatienceMs) = 0;
 
     virtual bool DeleteFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
 
-    // True when both paths name one existing file.
-    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+    // Whether the two paths name one file or folder.  The files' identities
+    // on their volumes decide; where either cannot be read, two paths that
+    // are one once made full, compared as Windows compares names, are the
+    // same file, and others are of unknown identity.  A path that names
+    // nothing is no other existing file.
+    virtual TSameFile SameFile(const std::string& a, const std::string& b) = 0;
 
     virtual std::string CurrentDirectory() = 0;
 
@@ -115,6 +130,17 @@ constexpr int kBusyRetryMs = 10;
 // this long, so that it never edits (and cuts) a half-written file.
 constexpr int kQuietMs = 50;
 constexpr std::int64_t kLongAgo = INT64_C(1) << 62;
+
+// SameFile's answer from what a file system learnt of the two paths:
+// whether each names nothing at all, whether the two identities are equal
+// (nothing when either could not be read), and whether the two full names
+// are equal as Windows compares names.  Identity and name disagreeing
+// leaves the answer unknown.
+TSameFile JudgeSameFile(bool firstMissing, bool secondMissing, std::optional<bool> sameIdentity, bool sameName);
+
+// Adds to the reason of a failed replacement the line that says its
+// temporary file `temp` could not be removed, naming it for the user.
+void NoteTemporaryFileLeft(std::string& reason, const std::string& temp);
 
 // The file system in use.
 FileSystem& Files();

@@ -199,8 +199,9 @@ public:
         return TFileResult::Done;
     }
 
+    // Nothing on Linux holds a file against a rename: no try is repeated.
     TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
-                            TReplaceMode mode, std::string& reason) override {
+                            TReplaceMode mode, std::string& reason, int /*busyPatienceMs*/) override {
         if (!ValidPath(path, reason)) return TFileResult::Failed;
         const std::string target = FinalPath(path);
         int error = 0;
@@ -261,7 +262,8 @@ public:
         TFileResult result = ok ? TFileResult::Done : Fail(reason, error);
         if (result == TFileResult::Done && expected) result = Check(target, *expected, reason);
         if (result == TFileResult::Done) result = MoveOver(temp, target, !expected || expected->exists, reason);
-        if (result != TFileResult::Done) ::unlink(temp.c_str());
+        if (result != TFileResult::Done && ::unlink(temp.c_str()) != 0 && errno != ENOENT)
+            NoteTemporaryFileLeft(reason, temp);
         return result;
     }
 
@@ -278,13 +280,15 @@ public:
         return ValidPath(path, reason) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
     }
 
-    bool SameFile(const std::string& a, const std::string& b) override {
+    TSameFile SameFile(const std::string& a, const std::string& b) override {
         std::string reason;
-        if (!ValidPath(a, reason) || !ValidPath(b, reason)) return false;
         struct stat sa;
         struct stat sb;
-        return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-               sa.st_ino == sb.st_ino;
+        const Found first = ValidPath(a, reason) ? Stat(a, sa) : Found::Unknown;
+        const Found second = ValidPath(b, reason) ? Stat(b, sb) : Found::Unknown;
+        std::optional<bool> sameIdentity;
+        if (first == Found::Yes && second == Found::Yes) sameIdentity = sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+        return JudgeSameFile(first == Found::No, second == Found::No, sameIdentity, FullPathName(a) == FullPathName(b));
     }
 
     std::string CurrentDirectory() override {
@@ -317,6 +321,12 @@ public:
     }
 
 private:
+    enum class Found { Yes, No, Unknown };
+    static Found Stat(const std::string& path, struct stat& st) {
+        if (::stat(path.c_str(), &st) == 0) return Found::Yes;
+        return errno == ENOENT || errno == ENOTDIR ? Found::No : Found::Unknown;
+    }
+
     // Moves the finished temporary file over the target in one step.
     // Without `replaceExisting`, a file that appeared meanwhile is kept.
     static TFileResult MoveOver(const std::string& temp, const std::string& target, bool replaceExisting,

@@ -45,6 +45,16 @@ bool IsPlainName(std::string_view name) {
     return true;
 }
 
+// True when the last name of a base names a file in the folder before it,
+// however Windows spells that file: only the folder takes part in a
+// relative form, so a trailing dot or blank, which Windows drops, or a
+// character it would refuse at the write, changes nothing here.  A "/"
+// would add a folder, a ":" makes a drive or a stream of its own, and an
+// empty name, "." or ".." name no file.
+bool NamesAFileInItsFolder(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/:") == std::string_view::npos;
+}
+
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Length of the drive at the start of `path`: "X:" for a drive letter,
@@ -114,7 +124,7 @@ TRelativePathBase::TRelativePathBase(std::string_view baseName) {
     if (driveLength == 0 || !rest.starts_with('\\')) return;
     std::vector<std::string_view> folders;
     std::string_view file;
-    if (!SplitRooted(rest, folders, file) || !IsPlainName(file)) return;
+    if (!SplitRooted(rest, folders, file) || !NamesAFileInItsFolder(file)) return;
     drive_ = baseName.substr(0, driveLength);
     folders_.assign(folders.begin(), folders.end());
 }

@@ -79,7 +79,7 @@ public:
         return fw::TFileResult::Done;
     }
     fw::TFileResult ReplaceFrom(const std::string&, const Producer& produce, const fw::TFileExpectation* expected,
-                                fw::TReplaceMode, std::string&) override {
+                                fw::TReplaceMode, std::string&, int) override {
         if (expected && (!expected->exists || expected->contents != contents)) return fw::TFileResult::Changed;
         std::string text;
         produce([&text](std::string_view block) {
@@ -91,7 +91,7 @@ public:
     }
     bool DeleteFile(const std::string&) override { return false; }
     bool FileExists(const std::string&) override { return true; }
-    bool SameFile(const std::string&, const std::string&) override { return false; }
+    fw::TSameFile SameFile(const std::string&, const std::string&) override { return fw::TSameFile::Unknown; }
     std::string CurrentDirectory() override { return std::string(); }
     std::string FullPathName(const std::string& path) override { return path; }
     std::int64_t Milliseconds() override { return 0; }

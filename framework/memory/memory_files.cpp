@@ -76,9 +76,14 @@ bool ValidName(std::string_view name) {
     return true;
 }
 
-// Adds `names` to `parts` as Windows does: empty and "." names vanish and
-// ".." goes up one folder, never above the root.
-bool Append(Parts& parts, const std::vector<std::string>& names) {
+// Adds `names` to `parts` as Windows does: empty and "." names vanish,
+// ".." goes up one folder, never above the root, and the last name loses
+// its trailing dots and blanks (a trail byte is never either).
+bool Append(Parts& parts, std::vector<std::string> names) {
+    if (!names.empty() && names.back() != "." && names.back() != "..") {
+        std::string& last = names.back();
+        last.erase(last.find_last_not_of(". ") + 1);
+    }
     for (const std::string& name : names) {
         if (name.empty() || name == ".") continue;
         if (name == "..") {
@@ -202,7 +207,8 @@ TFileResult MemoryFileSystem::Read(const std::string& path, std::string& content
 }
 
 TFileResult MemoryFileSystem::ReplaceFrom(const std::string& path, const Producer& produce,
-                                          const TFileExpectation* expected, TReplaceMode mode, std::string& reason) {
+                                          const TFileExpectation* expected, TReplaceMode mode, std::string& reason,
+                                          int busyPatienceMs) {
     if (beforeReplace) beforeReplace(path);
     if (failReplaces_ > 0) {
         --failReplaces_;
@@ -222,24 +228,54 @@ TFileResult MemoryFileSystem::ReplaceFrom(const std::string& path, const Produce
         reason = kPathNotFound;
         return TFileResult::NotFound;
     }
-    auto file = files_.find(name->key);
-    const bool exists = file != files_.end();
+    const bool exists = files_.count(name->key) != 0;
     if (exists && readOnly_.count(name->key)) {
         reason = kAccessDenied;
         return TFileResult::Failed;
     }
     // No temporary file beside it: only an existing file, written in place.
-    const bool inPlace = noNewFiles_.count(name->parentKey) != 0;
-    if (inPlace && (!exists || mode != TReplaceMode::AtomicOrInPlace)) {
-        reason = kAccessDenied;
-        return TFileResult::Failed;
+    if (noNewFiles_.count(name->parentKey)) {
+        if (!exists || mode != TReplaceMode::AtomicOrInPlace) {
+            reason = kAccessDenied;
+            return TFileResult::Failed;
+        }
+        return WriteInPlace(*name, produce, expected, reason);
     }
-    if (locked_.count(name->key) || held_.count(name->key)) {
+
+    // The temporary file is written once; its move over the target is tried
+    // again while another program holds the target.
+    const std::string temp = TemporaryName(name->parentKey);
+    std::string& contents = files_.emplace(Fold(temp), File{temp, {}, now_}).first->second.contents;
+    bool produced = false;
+    try {
+        produced = produce([&contents](std::string_view block) {
+            contents.append(block);
+            return true;
+        });
+    } catch (...) {
+        RemoveTemporary(temp, reason);
+        throw;
+    }
+    TFileResult result = TFileResult::Failed;
+    if (produced) {
+        const std::int64_t deadline = now_ + busyPatienceMs;
+        while ((result = MoveTemporary(temp, *name, expected, reason)) == TFileResult::Busy && now_ < deadline)
+            Sleep(kBusyRetryMs);
+    } else {
+        reason = kAccessDenied;
+    }
+    if (result != TFileResult::Done) RemoveTemporary(temp, reason);
+    return result;
+}
+
+TFileResult MemoryFileSystem::WriteInPlace(const Name& name, const Producer& produce,
+                                           const TFileExpectation* expected, std::string& reason) {
+    if (locked_.count(name.key) || held_.count(name.key)) {
         reason = kSharingViolation;
         return TFileResult::Busy;
     }
-    if (expected && (expected->exists != exists || (exists && file->second.contents != expected->contents)))
-        return TFileResult::Changed;
+    File& file = files_.at(name.key);
+    if (expected && (!expected->exists || file.contents != expected->contents)) return TFileResult::Changed;
     std::string contents;
     if (!produce([&contents](std::string_view block) {
             contents.append(block);
@@ -248,18 +284,59 @@ TFileResult MemoryFileSystem::ReplaceFrom(const std::string& path, const Produce
         reason = kAccessDenied;
         return TFileResult::Failed;
     }
-    if (!exists) file = files_.emplace(name->key, File{name->full, {}}).first;
-    file->second.contents = std::move(contents);
-    file->second.written = now_;
+    file.contents = std::move(contents);
+    file.written = now_;
     ++replaceCount_;
-    if (inPlace) ++inPlaceCount_;
+    ++inPlaceCount_;
     return TFileResult::Done;
+}
+
+std::string MemoryFileSystem::TemporaryName(const std::string& folderKey) {
+    const std::string& folder = folders_.at(folderKey);
+    std::string temp;
+    do {
+        temp = folder + (EndsWithBackslash(folder) ? "" : "\\") + "~sorbel" + std::to_string(++tempCounter_) + ".tmp";
+    } while (files_.count(Fold(temp)) || FolderExists(Fold(temp)));
+    return temp;
+}
+
+TFileResult MemoryFileSystem::MoveTemporary(const std::string& temp, const Name& target,
+                                            const TFileExpectation* expected, std::string& reason) {
+    if (locked_.count(target.key) || held_.count(target.key)) {
+        reason = kSharingViolation;
+        return TFileResult::Busy;
+    }
+    auto file = files_.find(target.key);
+    const bool exists = file != files_.end();
+    if (expected && (expected->exists != exists || (exists && file->second.contents != expected->contents)))
+        return TFileResult::Changed;
+    // A move is refused as it is where the target is held open: Windows
+    // gives the same words for both, so it is tried again as well.
+    if (noDeletes_.count(target.parentKey)) {
+        reason = kAccessDenied;
+        return TFileResult::Busy;
+    }
+    auto moved = files_.find(Fold(temp));
+    if (!exists) file = files_.emplace(target.key, File{target.full, {}}).first;
+    file->second.contents = std::move(moved->second.contents);
+    file->second.written = now_;
+    files_.erase(moved);
+    ++replaceCount_;
+    return TFileResult::Done;
+}
+
+void MemoryFileSystem::RemoveTemporary(const std::string& temp, std::string& reason) {
+    Name name = Require(temp);
+    if (noDeletes_.count(name.parentKey))
+        NoteTemporaryFileLeft(reason, temp);
+    else
+        files_.erase(name.key);
 }
 
 bool MemoryFileSystem::DeleteFile(const std::string& path) {
     std::optional<Name> name = Resolve(path);
     if (!name || !files_.count(name->key) || readOnly_.count(name->key) || locked_.count(name->key) ||
-        held_.count(name->key))
+        held_.count(name->key) || noDeletes_.count(name->parentKey))
         return false;
     files_.erase(name->key);
     return true;
@@ -270,10 +347,31 @@ bool MemoryFileSystem::FileExists(const std::string& path) {
     return name && files_.count(name->key);
 }
 
-bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
-    std::optional<Name> first = Resolve(a);
-    std::optional<Name> second = Resolve(b);
-    return first && second && first->key == second->key && Exists(a);
+TSameFile MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
+    const std::optional<Name> first = Resolve(a);
+    const std::optional<Name> second = Resolve(b);
+    const auto found = [this](const std::optional<Name>& name) {
+        return name && (files_.count(name->key) || FolderExists(name->key));
+    };
+    std::optional<bool> sameIdentity;
+    if (found(first) && found(second) && HasIdentity(first->key) && HasIdentity(second->key))
+        sameIdentity = IdentityOf(first->key) == IdentityOf(second->key);
+    return JudgeSameFile(first && !found(first), second && !found(second), sameIdentity,
+                         first && second && first->key == second->key);
+}
+
+bool MemoryFileSystem::HasIdentity(const std::string& key) const {
+    for (const std::string& folder : noIdentity_) {
+        if (key == folder) return false;
+        const std::string below = EndsWithBackslash(folder) ? folder : folder + "\\";
+        if (key.compare(0, below.size(), below) == 0) return false;
+    }
+    return true;
+}
+
+std::string MemoryFileSystem::IdentityOf(const std::string& key) const {
+    auto shared = sharedIdentities_.find(key);
+    return shared == sharedIdentities_.end() ? key : shared->second;
 }
 
 std::string MemoryFileSystem::CurrentDirectory() { return currentDirectory_; }
@@ -335,6 +433,13 @@ void MemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) { Mar
 void MemoryFileSystem::SetLocked(const std::string& path, bool locked) { Mark(locked_, path, locked); }
 void MemoryFileSystem::SetHeld(const std::string& path, bool held) { Mark(held_, path, held); }
 void MemoryFileSystem::SetNoNewFiles(const std::string& folder, bool refuse) { Mark(noNewFiles_, folder, refuse); }
+void MemoryFileSystem::SetNoDeletes(const std::string& folder, bool refuse) { Mark(noDeletes_, folder, refuse); }
+
+void MemoryFileSystem::SetNoIdentity(const std::string& path, bool none) { Mark(noIdentity_, path, none); }
+
+void MemoryFileSystem::ShareIdentity(const std::string& a, const std::string& b) {
+    sharedIdentities_[Require(b).key] = IdentityOf(Require(a).key);
+}
 
 void MemoryFileSystem::SetWrittenAt(const std::string& path, std::int64_t when) {
     auto file = files_.find(Require(path).key);

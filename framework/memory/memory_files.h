@@ -4,12 +4,12 @@
 // character whose second byte is 0x5C is never split), letters match
 // without regard to case as Windows folds them (ASCII, and the full-width
 // Latin, Greek and Cyrillic letters of code page 932), empty and "." names
-// are dropped, ".." goes up one folder, and a relative path is taken from
-// the current directory.  Folders
-// exist only when added (or made by Put); a file cannot be written into a
-// missing folder.  Failures give the Japanese texts Windows gives.  Each
-// drive keeps its own current folder, as on Windows.  The clock stands still
-// but for Sleep, which moves it on.
+// are dropped, ".." goes up one folder, the last name loses its trailing
+// dots and blanks, and a relative path is taken from the current directory.
+// Folders exist only when added (or made by Put); a file cannot be written
+// into a missing folder.  Failures give the Japanese texts Windows gives.
+// Each drive keeps its own current folder, as on Windows.  The clock stands
+// still but for Sleep, which moves it on.
 #pragma once
 
 #include <cstdint>
@@ -41,12 +41,15 @@ public:
     // said otherwise (SetWrittenAt), by the clock of Sleep.
     TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
                      std::int64_t* writtenAgoMs) override;
+    // A replacement writes a temporary file "~sorbel<n>.tmp" beside the
+    // target, once, and moves it over the target.
     TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
-                            TReplaceMode mode, std::string& reason) override;
+                            TReplaceMode mode, std::string& reason, int busyPatienceMs) override;
     bool DeleteFile(const std::string& path) override;
     bool FileExists(const std::string& path) override;
-    // True when both paths name one existing file or folder.
-    bool SameFile(const std::string& a, const std::string& b) override;
+    // A file's identity is its full path, unless it lies where the file
+    // system gives none (SetNoIdentity) or shares another's (ShareIdentity).
+    TSameFile SameFile(const std::string& a, const std::string& b) override;
     // The current directory without a final "\" (except at a drive root).
     std::string CurrentDirectory() override;
     // As Windows makes a path full: from the current folder, or from the
@@ -86,6 +89,16 @@ public:
     // A folder that takes no new file (kAccessDenied), so that no temporary
     // file can be made in it; its files may still be written in place.
     void SetNoNewFiles(const std::string& folder, bool refuse);
+    // A folder whose access list lets files be written but not deleted: no
+    // file in it can be deleted, nor moved over another (kAccessDenied), so
+    // a temporary file made there stays.
+    void SetNoDeletes(const std::string& folder, bool refuse);
+    // A file or folder, and everything in it, of which no identity can be
+    // read, as on some network redirectors and virtual drives.
+    void SetNoIdentity(const std::string& path, bool none);
+    // Gives `b` the identity of `a`, as a hard link or a short name has, or
+    // as two files may have where the file system's index is not unique.
+    void ShareIdentity(const std::string& a, const std::string& b);
     // When an existing file was last written, by the clock of Sleep.
     void SetWrittenAt(const std::string& path, std::int64_t when);
 
@@ -130,6 +143,14 @@ private:
     // Adds the path's key to a set of marked paths, or takes it out.
     void Mark(std::set<std::string>& marked, const std::string& path, bool on) const;
     void MakeFolders(const Name& name);
+    TFileResult WriteInPlace(const Name& name, const Producer& produce, const TFileExpectation* expected,
+                             std::string& reason);
+    std::string TemporaryName(const std::string& folderKey);
+    TFileResult MoveTemporary(const std::string& temp, const Name& target, const TFileExpectation* expected,
+                              std::string& reason);
+    void RemoveTemporary(const std::string& temp, std::string& reason);
+    bool HasIdentity(const std::string& key) const;
+    std::string IdentityOf(const std::string& key) const;
 
     std::map<std::string, File> files_;          // by key
     std::map<std::string, std::string> folders_; // key -> full path
@@ -137,6 +158,9 @@ private:
     std::set<std::string> locked_;
     std::set<std::string> held_;
     std::set<std::string> noNewFiles_;
+    std::set<std::string> noDeletes_;
+    std::set<std::string> noIdentity_;
+    std::map<std::string, std::string> sharedIdentities_;  // key -> the identity it shares
     std::string currentDirectory_;
     std::map<std::string, std::string> driveDirectories_;  // folded drive -> its current folder
     std::int64_t now_ = 0;
@@ -144,6 +168,7 @@ private:
     int inPlaceCount_ = 0;
     int sleepCount_ = 0;
     int failReplaces_ = 0;
+    unsigned tempCounter_ = 0;
     std::string failReason_;
 };
 

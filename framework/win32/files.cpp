@@ -3,6 +3,7 @@
 // double-byte characters (a trail byte 0x5C among them) reaches the disk as
 // it is, whatever the system's ANSI code page.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "framework/files.h"
 #include "framework/sysutils.h"
+#include "framework/text.h"
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
 
@@ -71,6 +73,42 @@ std::wstring FolderOf(const std::wstring& path) {
     if (at != std::wstring::npos) return path.substr(0, at + 1);
     if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
     return std::wstring();
+}
+
+// `path` made full as the system makes it before opening it; nothing when
+// the system cannot.
+std::optional<std::wstring> FullWidePath(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return std::nullopt;
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length);
+    }
+}
+
+// `path` in the form that reaches a file however long its path: made full,
+// then marked "\\?\" ("\\?\UNC\" for a network path), as the system
+// gives the final path of an existing file.  A path marked so already, or
+// naming a device, stays as the system made it.
+std::wstring ExtendedPath(const std::wstring& path) {
+    const std::wstring full = FullWidePath(path).value_or(path);
+    if (full.rfind(L"\\\\", 0) == 0) {
+        if (full.size() > 2 && (full[2] == L'?' || full[2] == L'.')) return full;
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    return full;
+}
+
+// A path as the user writes it, without the mark of ExtendedPath.
+std::string UserPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return win32::NarrowPath(L"\\\\" + path.substr(8));
+    if (path.rfind(L"\\\\?\\", 0) == 0) return win32::NarrowPath(path.substr(4));
+    return win32::NarrowPath(path);
 }
 
 // Reads to the end of the file into `data`, whose size is a first guess.  A
@@ -218,8 +256,104 @@ struct Keepsake {
     }
 };
 
+// The temporary file of one replacement, open from its making until the
+// replacement ends.  Its handle was given the right to delete when the file
+// was made, so it removes the file even where the folder's access list
+// would refuse a deletion by name; it shares everything, so that the file
+// can be moved by name while it is open.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile() { Remove(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Makes a new file of a name not yet taken in `folder`; false with the
+    // system's last error.
+    bool Create(const std::wstring& folder, DWORD attributes, unsigned& counter) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path_ = folder + L"~sorbel" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+                    L".tmp";
+            handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, kShareAll, nullptr, CREATE_NEW,
+                                  attributes, nullptr);
+            if (handle_ != INVALID_HANDLE_VALUE) return true;
+            if (GetLastError() != ERROR_FILE_EXISTS) break;
+        }
+        path_.clear();
+        return false;
+    }
+
+    HANDLE Get() const { return handle_; }
+    const std::wstring& Path() const { return path_; }
+
+    // After the file took the target's place: it is only closed.
+    void Keep() {
+        Close();
+        path_.clear();
+    }
+
+    // Removes the file; false when it stays.
+    bool Remove() {
+        if (path_.empty()) return true;
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        bool removed = SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+        Close();
+        if (!removed) removed = DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+        path_.clear();
+        return removed;
+    }
+
+private:
+    void Close() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::wstring path_;
+};
+
+// What could be read of a file's identity on its volume: the volume's
+// serial number with the file's 128-bit identity (Windows 8 and later), and
+// with its 64-bit index.  Empty where the system gives none: a file system
+// may answer with an index of zero, or of all ones, for every file.
+struct Identity {
+    bool missing = false;  // no such file or folder
+    std::string wide;
+    std::string narrow;
+
+    // True or false when both files have an identity of one kind; nothing
+    // when they have none in common.
+    std::optional<bool> Equals(const Identity& other) const {
+        if (!wide.empty() && !other.wide.empty()) return wide == other.wide;
+        if (!narrow.empty() && !other.narrow.empty()) return narrow == other.narrow;
+        return std::nullopt;
+    }
+};
+
+// The bytes of an identity, or nothing when its file part says "none".
+std::string IdentityBytes(const void* volume, std::size_t volumeSize, const void* id, std::size_t idSize) {
+    const auto* bytes = static_cast<const unsigned char*>(id);
+    const bool none = std::all_of(bytes, bytes + idSize, [](unsigned char b) { return b == 0; }) ||
+                      std::all_of(bytes, bytes + idSize, [](unsigned char b) { return b == 0xFF; });
+    if (none) return std::string();
+    return std::string(static_cast<const char*>(volume), volumeSize) + std::string(static_cast<const char*>(id), idSize);
+}
+
+// FILE_ID_INFO and its class number, which the headers for Windows 7 leave out.
+struct FileIdInformation {
+    ULONGLONG volumeSerialNumber;
+    BYTE fileId[16];
+};
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
 class Win32Files final : public FileSystem {
 public:
+    Win32Files() {
+        if (HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll"))
+            win32::LookUp(getFileInformationByHandleEx_, kernel32, "GetFileInformationByHandleEx");
+    }
+
     TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
                      std::int64_t* writtenAgoMs) override {
         std::wstring wide;
@@ -236,10 +370,13 @@ public:
     }
 
     TFileResult ReplaceFrom(const std::string& path, const Producer& produce, const TFileExpectation* expected,
-                            TReplaceMode mode, std::string& reason) override {
+                            TReplaceMode mode, std::string& reason, int busyPatienceMs) override {
         std::wstring named;
         if (!WidePath(path, named, reason)) return TFileResult::Failed;
-        const std::wstring target = FinalPath(named);
+        // Target and temporary file are reached in the same form, which
+        // takes paths of any length: the temporary file's name is longer
+        // than the target's.
+        const std::wstring target = FinalPath(ExtendedPath(named));
         WIN32_FILE_ATTRIBUTE_DATA data{};
         const bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) != FALSE;
         if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return Fail(reason);
@@ -251,48 +388,37 @@ public:
         Keepsake keepsake;
         if (exists) keepsake.ReadFrom(target, data);
 
-        std::wstring temp;
-        HANDLE created = INVALID_HANDLE_VALUE;
-        const std::wstring folder = FolderOf(target);
-        for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-            temp = folder + L"~sorbel" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) +
-                   L".tmp";
-            created = CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW, keepsake.attributes,
-                                  nullptr);
-            if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-        }
-        Handle file(created);
-        if (!file.Valid()) {
+        TemporaryFile temp;
+        if (!temp.Create(FolderOf(target), keepsake.attributes, counter_)) {
             const DWORD error = GetLastError();
             // A folder that refuses new files may still let the file itself be written.
             if (error == ERROR_ACCESS_DENIED && exists && mode == TReplaceMode::AtomicOrInPlace)
                 return WriteInPlace(target, produce, expected, reason);
             return Fail(reason, error);
         }
-
-        DWORD error = ERROR_SUCCESS;
-        bool ok = false;
-        try {
-            ok = WriteBlocks(file.Get(), produce) && FlushFileBuffers(file.Get());
-        } catch (...) {
-            // The producer failed (out of memory, say): its half-written
-            // file goes, and the target was never touched.
-            file.Close();
-            DeleteFileW(temp.c_str());
-            throw;
+        // Should the producer fail (out of memory, say), its half-written
+        // file goes with `temp`, and the target was never touched.
+        TFileResult result = TFileResult::Done;
+        if (!WriteBlocks(temp.Get(), produce) || !FlushFileBuffers(temp.Get())) result = Fail(reason);
+        if (result == TFileResult::Done && exists) keepsake.GiveTo(temp.Get());
+        // Written once; only taking the target's place is tried again.
+        const std::int64_t deadline = Milliseconds() + busyPatienceMs;
+        while (result == TFileResult::Done) {
+            // Checked as late as can be, just before the move: the file must
+            // still hold what the edit was made on.
+            if (expected) result = Check(target, *expected, reason);
+            if (result == TFileResult::Done)
+                result = MoveOver(temp.Path(), target, !expected || expected->exists, reason);
+            if (result != TFileResult::Busy || Milliseconds() >= deadline) break;
+            Sleep(kBusyRetryMs);
+            result = TFileResult::Done;
         }
-        if (!ok) error = GetLastError();
-        if (ok && exists) keepsake.GiveTo(file.Get());
-        if (!file.Close() && ok) {
-            ok = false;
-            error = GetLastError();
+        if (result == TFileResult::Done) {
+            temp.Keep();
+        } else {
+            const std::wstring left = temp.Path();
+            if (!temp.Remove()) NoteTemporaryFileLeft(reason, UserPath(left));
         }
-        TFileResult result = ok ? TFileResult::Done : Fail(reason, error);
-        // Checked as late as can be, just before the move: the file must
-        // still hold what the edit was made on.
-        if (result == TFileResult::Done && expected) result = Check(target, *expected, reason);
-        if (result == TFileResult::Done) result = MoveOver(temp, target, !expected || expected->exists, reason);
-        if (result != TFileResult::Done) DeleteFileW(temp.c_str());
         return result;
     }
 
@@ -310,12 +436,11 @@ public:
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
 
-    bool SameFile(const std::string& a, const std::string& b) override {
-        BY_HANDLE_FILE_INFORMATION first;
-        BY_HANDLE_FILE_INFORMATION second;
-        return Identify(a, first) && Identify(b, second) &&
-               first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-               first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+    TSameFile SameFile(const std::string& a, const std::string& b) override {
+        const Identity first = Identify(a);
+        const Identity second = Identify(b);
+        return JudgeSameFile(first.missing, second.missing, first.Equals(second),
+                             SameFileName(FullPathName(a), FullPathName(b)));
     }
 
     std::string CurrentDirectory() override {
@@ -332,30 +457,39 @@ public:
         std::wstring wide;
         std::string reason;
         if (!WidePath(path, wide, reason)) return path;
-        std::wstring full(MAX_PATH, L'\0');
-        for (;;) {
-            DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-            if (length == 0) return path;
-            if (length < full.size()) {
-                full.resize(length);
-                return win32::NarrowPath(full);
-            }
-            full.resize(length);
-        }
+        const std::optional<std::wstring> full = FullWidePath(wide);
+        return full ? win32::NarrowPath(*full) : path;
     }
 
     std::int64_t Milliseconds() override { return static_cast<std::int64_t>(GetTickCount64()); }
     void Sleep(int milliseconds) override { ::Sleep(static_cast<DWORD>(milliseconds)); }
 
 private:
-    // Volume and file index of an existing file or folder; opening it asks
-    // for no access and shares everything, so it disturbs no other program.
-    static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // The identity of an existing file or folder; opening it asks for no
+    // access and shares everything, so it disturbs no other program.
+    Identity Identify(const std::string& path) const {
+        Identity identity;
         std::wstring wide;
         std::string reason;
-        if (!WidePath(path, wide, reason)) return false;
-        Handle file(CreateFileW(wide.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        return file.Valid() && GetFileInformationByHandle(file.Get(), &info);
+        if (!WidePath(path, wide, reason)) return identity;
+        Handle file(CreateFileW(ExtendedPath(wide).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.Valid()) {
+            const DWORD error = GetLastError();
+            identity.missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            return identity;
+        }
+        FileIdInformation id{};
+        if (getFileInformationByHandleEx_ && getFileInformationByHandleEx_(file.Get(), kFileIdInfo, &id, sizeof id))
+            identity.wide = IdentityBytes(&id.volumeSerialNumber, sizeof id.volumeSerialNumber, id.fileId,
+                                          sizeof id.fileId);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(file.Get(), &info)) {
+            const ULONGLONG index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+            identity.narrow =
+                IdentityBytes(&info.dwVolumeSerialNumber, sizeof info.dwVolumeSerialNumber, &index, sizeof index);
+        }
+        return identity;
     }
 
     // Done when the file is as expected: present with the same bytes, or
@@ -424,6 +558,8 @@ private:
     }
 
     unsigned counter_ = 0;
+    // Found at run time; its FileIdInfo class answers from Windows 8 on.
+    decltype(&::GetFileInformationByHandleEx) getFileInformationByHandleEx_ = nullptr;
 };
 
 }  // namespace

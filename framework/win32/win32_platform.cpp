@@ -15,13 +15,6 @@ namespace fw::win32 {
 
 namespace {
 
-// A function of a system DLL that older Windows may lack, found at run time;
-// null where there is none.
-template <class Function>
-void LookUp(Function*& function, HMODULE module, const char* name) {
-    function = reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 Win32Platform* self = nullptr;
 Win32State* state = nullptr;
 

@@ -2,6 +2,7 @@
 // refused writes leave the target and no temporary file behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
 #include <set>
 #include <string>
@@ -33,10 +34,11 @@ protected:
     std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
     std::wstring WidePath(const std::wstring& name) const { return folderW_ + L"\\" + name; }
 
-    std::set<std::wstring> Names() const {
+    std::set<std::wstring> Names() const { return NamesIn(folderW_); }
+    static std::set<std::wstring> NamesIn(const std::wstring& folder) {
         std::set<std::wstring> names;
         WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folderW_ + L"\\*").c_str(), &data);
+        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
         if (find == INVALID_HANDLE_VALUE) return names;
         do {
             std::wstring name = data.cFileName;
@@ -126,15 +128,19 @@ TEST_F(Win32FilesTest, InvalidShiftJisIsRefusedNotGuessed) {
     EXPECT_EQ(wide, L"unchanged");
 }
 
-TEST_F(Win32FilesTest, SameFileComparesVolumeAndIndex) {
+TEST_F(Win32FilesTest, SameFileComparesVolumeAndIdentity) {
     std::string reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("a.cas"), "a", reason)) << reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("b.cas"), "a", reason)) << reason;
-    EXPECT_TRUE(files_.SameFile(Path("a.cas"), folder_ + "\\.\\A.CAS"));
-    EXPECT_TRUE(files_.SameFile(Path("a.cas"), folder_ + "\\..\\表\\a.cas"));
-    EXPECT_FALSE(files_.SameFile(Path("a.cas"), Path("b.cas")));
-    EXPECT_FALSE(files_.SameFile(Path("a.cas"), Path("missing.cas")));
-    EXPECT_TRUE(files_.SameFile(folder_, folder_ + "\\"));
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), folder_ + "\\.\\A.CAS"), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), folder_ + "\\..\\表\\a.cas"), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("b.cas")), TSameFile::Different);
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("missing.cas")), TSameFile::Different);
+    EXPECT_EQ(files_.SameFile(folder_, folder_ + "\\"), TSameFile::Same);
+    // Windows drops a trailing blank; another name of one file has its identity.
+    EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("a.cas ")), TSameFile::Same);
+    ASSERT_TRUE(CreateHardLinkW(WidePath(L"hard.cas").c_str(), WidePath(L"a.cas").c_str(), nullptr));
+    EXPECT_EQ(files_.SameFile(Path("hard.cas"), Path("a.cas")), TSameFile::Same);
 }
 
 TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {
@@ -252,6 +258,42 @@ TEST_F(Win32FilesTest, NamesCodePage932CannotHoldTakeTheirShortFormOrNameNoFile)
     EXPECT_EQ(none, folder_ + "\\?\\x.cas");
     EXPECT_EQ(files_.Read(none, read, reason, nullptr), TFileResult::Failed);
     EXPECT_EQ(reason, win32::ErrorText(ERROR_INVALID_NAME));
+}
+
+TEST_F(Win32FilesTest, TheTemporaryFileIsReachedAsTheTargetIsHoweverLongItsPath) {
+    // A folder 245 characters deep: the targets' paths fit in the 259
+    // characters of a plain path, the longer temporary file's does not.
+    std::wstring deep = folderW_;
+    while (deep.size() < 245) {
+        deep += L"\\" + std::wstring(std::min<std::size_t>(60, 245 - deep.size() - 1), L'd');
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    ASSERT_EQ(deep.size(), 245u);
+    HANDLE old = CreateFileW((deep + L"\\old.cas").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+    CloseHandle(old);
+    const struct Case {
+        const char* typed;
+        const wchar_t* name;  // the file written
+    } cases[] = {
+        {"new.cas", L"new.cas"},
+        {"old.cas", L"old.cas"},
+        // The system drops a trailing blank or dot: so does the long form.
+        {"blank.cas ", L"blank.cas"},
+        {"dot.cas.", L"dot.cas"},
+    };
+    std::set<std::wstring> written{L"old.cas"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const std::string path = win32::Narrow(deep) + "\\" + c.typed;
+        std::string reason;
+        ASSERT_TRUE(files_.ReplaceFile(path, c.typed, reason)) << reason;
+        std::string read;
+        ASSERT_TRUE(files_.ReadFile(path, read, reason)) << reason;
+        EXPECT_EQ(read, c.typed);
+        written.insert(c.name);
+        EXPECT_EQ(NamesIn(deep), written);
+    }
 }
 
 TEST_F(Win32FilesTest, MissingFolderAndCurrentDirectory) {

@@ -173,17 +173,64 @@ TEST_F(ConversionRunTest, TheSourceFolderWithoutDeleteOverwritesTheSource) {
 }
 
 TEST_F(ConversionRunTest, TheSourceFolderWithDeleteLeavesTheConvertedCassette) {
-    // However the same folder is spelled, the file just written is never deleted.
-    const char* outputs[] = {"C:\\Music\\Lists", "c:\\MUSIC\\lists\\", "C:\\Music\\.\\Lists\\",
-                             "C:\\Music\\Pop\\..\\Lists"};
-    for (const char* output : outputs) {
-        SCOPED_TRACE(output);
+    // However the same file is spelled, the file just written is never
+    // deleted, also on a drive that gives no file identity, where the names
+    // decide.
+    struct Case {
+        std::string source;
+        const char* output;
+        bool identity = true;
+    } cases[] = {
+        {kSource, "C:\\Music\\Lists"},
+        {kSource, "c:\\MUSIC\\lists\\"},
+        {kSource, "C:\\Music\\.\\Lists\\"},
+        {kSource, "C:\\Music\\Pop\\..\\Lists"},
+        // Windows drops a trailing blank or dot: the same file, its lines converted.
+        {kSource + " ", "C:\\Music\\Lists"},
+        {kSource + ".", "C:\\Music\\Lists\\"},
+        {kSource, "C:\\Music\\Lists", false},
+        {kSource, "c:\\MUSIC\\Pop\\..\\lists\\", false},
+        {kSource + " ", "C:\\Music\\Lists", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(c.source) << " into " << c.output
+                                        << (c.identity ? "" : ", no identity"));
         files.Put(kSource, kSourceText);
+        files.SetNoIdentity("C:\\", !c.identity);
         Open();
-        Convert(kSource, output, true);
+        Convert(c.source, c.output, true);
         EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
         EXPECT_EQ(files.Get(kSource), kInPlace);
         EXPECT_EQ(files.FilePaths(), std::vector<std::string>{kSource});
+    }
+}
+
+TEST_F(ConversionRunTest, ASourceNotSurelyAnotherFileIsKeptAndTheOutputStillWritten) {
+    struct Case {
+        const char* what;
+        std::string text;  // the source's
+        void (*setUp)(MemoryFileSystem&);
+        std::string written;
+    } cases[] = {
+        {"a drive without identities", kSourceText, [](MemoryFileSystem& f) { f.SetNoIdentity("C:\\", true); },
+         kForOut},
+        // Not the same by name: written although no line changes.
+        {"a drive without identities, no line to rewrite", "D:\\c.mid\n",
+         [](MemoryFileSystem& f) { f.SetNoIdentity("C:\\", true); }, CrLf({"D:\\c.mid"})},
+        {"one identity for both", kSourceText,
+         [](MemoryFileSystem& f) { f.ShareIdentity(kSource, "C:\\Out\\list.cas"); }, kForOut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files = MemoryFileSystem();
+        files.Put(kSource, c.text);
+        files.Put("C:\\Out\\list.cas", "an older cassette\r\n");
+        c.setUp(files);
+        Open();
+        Convert(kSource, "C:\\Out", true);
+        EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
+        EXPECT_EQ(files.Get("C:\\Out\\list.cas"), c.written);
+        EXPECT_EQ(files.Get(kSource), c.text);
     }
 }
 
@@ -226,6 +273,7 @@ TEST_F(ConversionRunTest, AFailedWriteLosesNothingAndShowsTheApplicationsErrorBo
         std::string target;   // where the write was aimed
         void (*fail)(MemoryFileSystem&);
         std::string reason;
+        std::string left = "";  // a temporary file that could not be removed, named in the box
     } cases[] = {
         {"read-only target in another folder", "C:\\Out", "C:\\Out\\list.cas",
          [](MemoryFileSystem& f) { f.SetReadOnly("C:\\Out\\list.cas", true); }, MemoryFileSystem::kAccessDenied},
@@ -237,6 +285,10 @@ TEST_F(ConversionRunTest, AFailedWriteLosesNothingAndShowsTheApplicationsErrorBo
          [](MemoryFileSystem& f) { f.FailNextReplaces(1); }, MemoryFileSystem::kAccessDenied},
         {"missing output folder", "C:\\Missing", "C:\\Missing\\list.cas", [](MemoryFileSystem&) {},
          MemoryFileSystem::kPathNotFound},
+        // Tried again for a second, with one temporary file, which stays.
+        {"folder that lets nothing be deleted", "C:\\Out", "C:\\Out\\list.cas",
+         [](MemoryFileSystem& f) { f.SetNoDeletes("C:\\Out", true); }, MemoryFileSystem::kAccessDenied,
+         "C:\\Out\\~sorbel1.tmp"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -256,7 +308,12 @@ TEST_F(ConversionRunTest, AFailedWriteLosesNothingAndShowsTheApplicationsErrorBo
         files.SetLocked("C:\\Out\\list.cas", false);
         EXPECT_EQ(files.Get(kSource), kSourceText);
         EXPECT_EQ(files.Get("C:\\Out\\list.cas"), oldTarget);
-        EXPECT_EQ(files.FilePaths(), (std::vector<std::string>{kSource, "C:\\Out\\list.cas"}));
+        std::vector<std::string> paths{kSource, "C:\\Out\\list.cas"};
+        if (!c.left.empty()) {
+            EXPECT_PRED_FORMAT2(testing::IsSubstring, c.left, boxes[0].text);
+            paths.push_back(c.left);
+        }
+        EXPECT_EQ(files.FilePaths(), paths);
         // The appended backslash and the converted lines remain.
         EXPECT_EQ(Form().EdOutput->Text(), std::string(c.output) + "\\");
         EXPECT_EQ(Form().LbCas->Items()->Count(), 3);

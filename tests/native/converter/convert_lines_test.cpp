@@ -44,6 +44,10 @@ TEST_F(ConvertLinesTest, MakesEachDrivePathRelativeToTheOutputFolder) {
         {"E:\\Elsewhere\\list.cas", "C:\\Data\\", "C:\\Data\\a.mid", "a.mid"},
         {"list.cas", "C:\\Data\\Out\\", "C:\\Data\\a.mid", "..\\a.mid"},
         {"C:list.cas", "C:\\Data\\Out\\", "C:\\Data\\a.mid", "..\\a.mid"},
+        // Windows drops a trailing blank or dot from the name it writes:
+        // the lines convert all the same.
+        {"C:\\Music\\list.cas ", "C:\\Music\\", "C:\\Music\\a.mid", "a.mid"},
+        {"C:\\Music\\list.cas.", "C:\\Music\\", "C:\\Music\\Pop\\a.mid", "Pop\\a.mid"},
         // In the output folder itself: the bare name.  Below it: no step up.
         {"C:\\M\\list.cas", "C:\\Music\\Lists\\", "C:\\Music\\Lists\\song.mid", "song.mid"},
         {"C:\\M\\list.cas", "C:\\Music\\", "C:\\Music\\Pop\\Rock\\song.mid", "Pop\\Rock\\song.mid"},

@@ -65,12 +65,12 @@ public:
     }
     fw::TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
                                 const fw::TFileExpectation* expected, fw::TReplaceMode mode,
-                                std::string& reason) override {
-        return inner_.ReplaceFrom(path, produce, expected, mode, reason);
+                                std::string& reason, int busyPatienceMs) override {
+        return inner_.ReplaceFrom(path, produce, expected, mode, reason, busyPatienceMs);
     }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
-    bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
+    fw::TSameFile SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
     std::string FullPathName(const std::string& path) override { return inner_.FullPathName(path); }
     std::int64_t Milliseconds() override { return inner_.Milliseconds(); }

@@ -248,10 +248,10 @@ TEST_F(NativeFilesTest, DeletesExistsAndSameFile) {
     ASSERT_EQ(::link(Path("a").c_str(), Path("hard").c_str()), 0);
     std::filesystem::create_directory(Path("folder"));
 
-    EXPECT_TRUE(files_.SameFile(Path("a"), Path("hard")));
-    EXPECT_TRUE(files_.SameFile(Path("a"), dir_ + "/./folder/../a"));
-    EXPECT_FALSE(files_.SameFile(Path("a"), Path("b")));
-    EXPECT_FALSE(files_.SameFile(Path("a"), Path("missing")));
+    EXPECT_EQ(files_.SameFile(Path("a"), Path("hard")), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a"), dir_ + "/./folder/../a"), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a"), Path("b")), TSameFile::Different);
+    EXPECT_EQ(files_.SameFile(Path("a"), Path("missing")), TSameFile::Different);
 
     EXPECT_TRUE(files_.FileExists(Path("a")));
     EXPECT_FALSE(files_.FileExists(Path("folder")));

@@ -48,19 +48,19 @@ TEST(MemoryFileSystem, MatchesNamesWithoutRegardToAsciiCase) {
     MemoryFileSystem files;
     files.Put("C:\\Music\\List.cas", "x");
     EXPECT_EQ(files.Get("c:\\MUSIC\\list.CAS"), "x");
-    EXPECT_TRUE(files.SameFile("C:\\music\\list.cas", "c:\\Music\\.\\LIST.cas"));
+    EXPECT_EQ(files.SameFile("C:\\music\\list.cas", "c:\\Music\\.\\LIST.cas"), TSameFile::Same);
     std::string reason;
     EXPECT_TRUE(files.ReplaceFile("C:\\MUSIC\\LIST.CAS", "y", reason));
     EXPECT_EQ(files.FilePaths(), std::vector<std::string>{"C:\\Music\\List.cas"});
     // Double-byte characters are never folded: 0x88 0x41 and 0x88 0x61 differ.
     files.Put("C:\\\x88\x41", "a");
     EXPECT_FALSE(files.Exists("C:\\\x88\x61"));
-    EXPECT_FALSE(files.SameFile("C:\\\x88\x41", "C:\\\x88\x61"));
+    EXPECT_EQ(files.SameFile("C:\\\x88\x41", "C:\\\x88\x61"), TSameFile::Different);
     // Double-byte letters fold as on Windows: full-width Latin, Greek,
     // Cyrillic (Ы ends in 0x5C); kana have no case.
     files.Put("C:\\Ｍｕｓｉｃ\\Ωмега\\Ы.cas", "m");
     EXPECT_EQ(files.Get("c:\\ＭＵＳＩＣ\\ωМЕГА\\ы.cas"), "m");
-    EXPECT_TRUE(files.SameFile("C:\\ｍｕｓｉｃ\\ΩМега\\Ы.CAS", "C:\\Ｍｕｓｉｃ\\Ωмега\\ы.cas"));
+    EXPECT_EQ(files.SameFile("C:\\ｍｕｓｉｃ\\ΩМега\\Ы.CAS", "C:\\Ｍｕｓｉｃ\\Ωмега\\ы.cas"), TSameFile::Same);
     files.Put("C:\\ァ", "small");
     EXPECT_FALSE(files.Exists("C:\\ア"));
 }
@@ -119,6 +119,31 @@ TEST(MemoryFileSystem, FailsTheNextReplacesOnRequest) {
     EXPECT_TRUE(files.ReplaceFile("C:\\a", "3", reason));
     EXPECT_EQ(files.Get("C:\\a"), "3");
     EXPECT_EQ(files.ReplaceCount(), 1);
+}
+
+TEST(MemoryFileSystem, WaitsForABusyTargetWithOneTemporaryFileWrittenOnce) {
+    MemoryFileSystem files;
+    files.Put("C:\\Out\\list.cas", "old");
+    files.SetLocked("C:\\Out\\list.cas", true);
+    std::vector<std::vector<std::string>> seen;  // the files at each pause
+    files.onSleep = [&](std::int64_t) {
+        seen.push_back(files.FilePaths());
+        if (seen.size() == 3) files.SetLocked("C:\\Out\\list.cas", false);
+    };
+    int produced = 0;
+    std::string reason;
+    EXPECT_TRUE(files.ReplaceFileFrom(
+        "C:\\Out\\list.cas",
+        [&](const FileSystem::BlockWriter& write) {
+            ++produced;
+            return write("new");
+        },
+        reason));
+    EXPECT_EQ(produced, 1);
+    const std::vector<std::string> waiting{"C:\\Out\\list.cas", "C:\\Out\\~sorbel1.tmp"};
+    EXPECT_EQ(seen, std::vector<std::vector<std::string>>(3, waiting));
+    EXPECT_EQ(files.FilePaths(), std::vector<std::string>{"C:\\Out\\list.cas"});
+    EXPECT_EQ(files.Get("C:\\Out\\list.cas"), "new");
 }
 
 TEST(MemoryFileSystem, KeepsFoldersExplicit) {

@@ -89,6 +89,10 @@ TEST(ExtractRelativePath, FollowsTheConversionRule) {
         {R"(\out\x.cas)", R"(C:\out\a.mid)", nullptr},    {R"(C:\Data\)", R"(C:\Data\a.mid)", nullptr},
         {R"(C:\Data\..)", R"(C:\a.mid)", nullptr},        {R"(C:\Data.\list.cas)", R"(C:\Data\a.mid)", nullptr},
         {R"(C:\list.cas)", R"(C:a.mid)", nullptr},         {R"(C:\list.cas)", "", nullptr},
+        {R"(C:\Data \list.cas)", R"(C:\Data\a.mid)", nullptr}, {R"(C:\Data\Out/list.cas)", R"(C:\Data\a.mid)", nullptr},
+        // The base's file name takes no part, however Windows would spell it.
+        {R"(C:\Music\list.cas )", R"(C:\Music\a.mid)", "a.mid"}, {R"(C:\Music\list.cas.)", R"(C:\Music\a.mid)", "a.mid"},
+        {R"(C:\Music\list?.cas)", R"(C:\Pop\a.mid)", R"(..\Pop\a.mid)"},
         // Network paths.
         {R"(\\srv\share\Out\list.cas)", R"(\\SRV\Share\Songs\a.mid)", R"(..\Songs\a.mid)"},
         {R"(\\srv\share\x\list.cas)", R"(\\srv\share\..\..\a.mid)", R"(..\a.mid)"},

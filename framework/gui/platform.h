@@ -106,6 +106,7 @@ public:
     virtual long SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;
+    // Throws when the system refuses a bitmap of that size.
     virtual THandle CreateBitmap(int width, int height) = 0;
     virtual void DeleteBitmap(THandle bitmap) = 0;
     virtual TSize SurfaceSize(const TSurface& surface) = 0;

@@ -80,7 +80,10 @@ public:
     // passed on; returns the message result.
     virtual std::intptr_t DefaultHandler(TForm& form, TMessage& message) = 0;
 
-    // Timers: `Start` (re)starts the interval.
+    // Timers: `Start` (re)starts the interval.  A timer ticks in every
+    // message loop on the program's thread, as the system's timers do: the
+    // application's own and the modal ones (a message box, a menu, the
+    // system's move loop).
     virtual void StartTimer(TTimer& timer) = 0;
     virtual void StopTimer(TTimer& timer) = 0;
 

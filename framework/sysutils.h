@@ -7,16 +7,6 @@
 #include <string>
 #include <string_view>
 
-// Marks a function that the system calls: a program's entry point, a
-// window procedure, the start of a thread.  Windows keeps a 32-bit program's
-// stack aligned to 4 bytes only, where the compiler's code (SSE2 included)
-// assumes 16; such a function aligns it again, for itself and all it calls.
-#if defined(__i386__) && defined(__GNUC__)
-#define FW_SYSTEM_ENTRY __attribute__((force_align_arg_pointer))
-#else
-#define FW_SYSTEM_ENTRY
-#endif
-
 namespace fw {
 
 // Base of every error the framework raises.  The message is code page 932

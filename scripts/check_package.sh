@@ -95,6 +95,11 @@ elif ! diff -u <(grep -v '^#' "$import_list") "$work/imports.txt" >"$work/import
   exit 1
 fi
 
+# Windows calls into a 32-bit program on a stack aligned to 4 bytes only:
+# no function of the programs may count on its caller for more.
+mapfile -t objects < <(find "$build/framework" "$build/display" "$build/converter" "$build/tools" -name '*.obj' | sort)
+python3 scripts/stack_alignment.py "$objdump" "${objects[@]}"
+
 for language in ja en; do
   head -c 3 "$work/$top/README-$language.txt" | cmp -s - <(printf '\xef\xbb\xbf') ||
     { echo "package: README-$language.txt lacks its byte-order mark" >&2; exit 1; }

@@ -1,7 +1,9 @@
 #!/bin/bash
 # The main job: Vistel at work beside a player, and Tovakin converting a
 # cassette.  As root on Debian 12, from a fresh clone:
-#   1. set-up and the Windows build (Vistel, Tovakin, the player stand-in);
+#   1. set-up and the Windows build (Vistel, Tovakin, the player stand-in):
+#      the 32-bit release, or the 64-bit build where this machine runs no
+#      32-bit code (SORBEL_NO_32BIT=1 chooses it anywhere);
 #   2. a sample player folder inside the Wine prefix (C:\Sorbel) with the
 #      player's Sorbel.ini, and a sample cassette with Shift-JIS song paths
 #      (C:\Music\Lists\お気に入り.cas);
@@ -21,10 +23,14 @@ cd "$SORBEL_ROOT" || exit 1
 
 bash scripts/setup.sh
 sorbel_wine_env
+# The 32-bit release where this machine runs 32-bit code, otherwise the
+# 64-bit build of the same sources.
+sorbel_choose_wine_build
+build="build/$SORBEL_WINE_PRESET"
 
-say "building Vistel, Tovakin and the player stand-in"
-cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null
-cmake --build --preset windows --target Vistel Tovakin sorbel_standin >/dev/null
+say "building Vistel, Tovakin and the player stand-in: $SORBEL_WINE_WHY"
+cmake --preset "$SORBEL_WINE_PRESET" -DSORBEL_WINEPREFIX="$WINEPREFIX" >/dev/null
+cmake --build --preset "$SORBEL_WINE_PRESET" --target Vistel Tovakin sorbel_standin >/dev/null
 
 standin_pid=
 desktop_pid=
@@ -61,7 +67,7 @@ player="$drive_c/Sorbel"
 lists="$drive_c/Music/Lists"
 rm -rf "$player" "$lists"
 mkdir -p "$player" "$lists"
-cp build/windows/display/Vistel.exe build/windows/tools/SorbelStandIn.exe "$player/"
+cp "$build/display/Vistel.exe" "$build/tools/SorbelStandIn.exe" "$player/"
 cp932 >"$player/Sorbel.ini" <<'EOF'
 ; Sorbel settings
 [Sorbel]
@@ -123,7 +129,7 @@ cp "$lists/お気に入り.cas" "$lists/変換テスト.cas"
 say "cassette C:\\Music\\Lists\\変換テスト.cas before:"
 show_lines "$lists/変換テスト.cas"
 say "converting it with: Tovakin.exe \"C:\\Music\\Lists\\変換テスト.cas\""
-(cd "$lists" && exec "$SORBEL_WINE64" "$SORBEL_ROOT/build/windows/converter/Tovakin.exe" \
+(cd "$lists" && exec "$SORBEL_WINE64" "$SORBEL_ROOT/$build/converter/Tovakin.exe" \
   'C:\Music\Lists\変換テスト.cas' >/dev/null 2>&1) &
 tovakin_pid=$!
 # Tovakin reports completion in a message box captioned with its title:

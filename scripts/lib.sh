@@ -11,6 +11,47 @@ SORBEL_WINESERVER=/usr/lib/wine/wineserver
 say() { printf '[%s] %s\n' "${SORBEL_SCRIPT:-sorbel}" "$*"; }
 die() { say "error: $*" >&2; exit 1; }
 
+# --- which Windows build runs under Wine here ---------------------------------
+# The release is 32-bit.  Some x86-64 hosts run no 32-bit code at all (their
+# kernel refuses i386 programs and the 32-bit code segment alike), and there
+# no Wine runs a 32-bit Windows program.  sorbel_host_runs_32bit finds out by
+# starting a 96-byte i386 Linux program that only exits with status 42:
+# packages say nothing about what the kernel allows.
+sorbel_host_runs_32bit() {
+  if [ -z "${SORBEL_HOST_32BIT_PROBED:-}" ]; then
+    local probe status=0
+    probe="$(mktemp)"
+    # ELF header, one loadable segment, then: mov eax,1; mov ebx,42; int 0x80.
+    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null || status=$?
+    rm -f "$probe"
+    SORBEL_HOST_32BIT=no
+    [ "$status" -eq 42 ] && SORBEL_HOST_32BIT=yes
+    SORBEL_HOST_32BIT_PROBED=1
+  fi
+  [ "$SORBEL_HOST_32BIT" = yes ]
+}
+
+# The Windows build whose test programs run under Wine, and why: the release
+# ("windows", 32-bit) where this host runs 32-bit code, otherwise the 64-bit
+# build of the same sources ("windows64").  SORBEL_NO_32BIT=1 takes the
+# 64-bit path on any host (and the release check then starts the release in
+# the emulated x86 machine), so both paths can be tried anywhere.
+# Sets SORBEL_WINE_PRESET and SORBEL_WINE_WHY.
+sorbel_choose_wine_build() {
+  if [ -n "${SORBEL_NO_32BIT:-}" ] && [ "${SORBEL_NO_32BIT}" != 0 ]; then
+    SORBEL_WINE_PRESET=windows64
+    SORBEL_WINE_WHY="the 64-bit build: SORBEL_NO_32BIT is set"
+  elif sorbel_host_runs_32bit; then
+    SORBEL_WINE_PRESET=windows
+    SORBEL_WINE_WHY="the 32-bit release: this machine runs 32-bit x86 code"
+  else
+    SORBEL_WINE_PRESET=windows64
+    SORBEL_WINE_WHY="the 64-bit build: this machine's kernel runs no 32-bit x86 code"
+  fi
+}
+
 # The Wine environment every script and test program runs in: one prefix for
 # the project (inside the repository unless WINEPREFIX says otherwise), quiet
 # logs, and no offer to install Wine's .NET or browser add-ons, which would

@@ -5,6 +5,15 @@
 # 144 pixels per inch (150 %) for the tests of display scaling.  Safe to run
 # again: it only does what is missing.
 #
+#   setup.sh           packages and Wine prefixes: all that the demo and the
+#                      tests need (the emulated machine excepted)
+#   setup.sh packages  the build tools and the virtual display only
+#   setup.sh wine      Wine and the two prefixes
+#   setup.sh prefix    the main prefix only, with no package step (run inside
+#                      the emulated x86 machine, see scripts/guest.sh)
+#   setup.sh guest     the emulated x86 machine in which the release check
+#                      starts the release where this host runs no 32-bit code
+#
 #   WINEPREFIX   the main Wine prefix to prepare (default: build/wineprefix);
 #                the scaled one lies beside it, its name ending in -144dpi
 set -euo pipefail
@@ -12,31 +21,47 @@ SORBEL_SCRIPT="setup"
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
+phase="${1:-all}"
+case "$phase" in
+  all | packages | wine | prefix | guest) ;;
+  *) die "unknown part '$phase' (all, packages, wine, prefix or guest)" ;;
+esac
+
 # The release is 32-bit (g++-mingw-w64-i686-posix); the 64-bit compiler
-# builds the programs it is measured against.  Wine runs 32-bit programs in
-# its 64-bit prefix with its 32-bit half, wine32 of the i386 architecture.
+# builds the same programs for hosts that cannot run 32-bit code, and the
+# programs the release is measured against.
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 wine32:i386 xvfb xdotool imagemagick
+  xvfb xdotool imagemagick
   fonts-horai-umefont fonts-ipafont-gothic fontconfig
   python3 zip unzip
 )
+# Wine runs 32-bit programs in its 64-bit prefix with its 32-bit half, wine32
+# of the i386 architecture, which is of use only where the kernel runs 32-bit
+# code: elsewhere its i386 programs cannot even run their own installation.
+WINE_PACKAGES=(wine64)
+sorbel_host_runs_32bit && WINE_PACKAGES+=(wine32:i386)
+# The emulated machine: a Debian root made by debootstrap, its disk made by
+# mke2fs without a mount, booted by QEMU.
+GUEST_PACKAGES=(qemu-system-x86 qemu-utils debootstrap e2fsprogs)
 
-# --- packages ---------------------------------------------------------------
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
-    missing+=("$p")
+# install_missing <package>...: installs those not yet installed.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    say "packages: all present ($# checked)"
+    return 0
   fi
-done
-if [ ${#missing[@]} -eq 0 ]; then
-  say "packages: all present"
-else
   [ "$(id -u)" -eq 0 ] || die "missing packages (${missing[*]}); run as root to install them"
   export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     say "packages: adding the i386 architecture (for wine32)"
     dpkg --add-architecture i386
   fi
@@ -44,9 +69,27 @@ else
   apt-get update -qq
   apt-get install -y -qq "${missing[@]}" >/dev/null
   say "packages: installed"
+}
+
+if [ "$phase" = all ] || [ "$phase" = packages ]; then
+  install_missing "${PACKAGES[@]}"
+  grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is not installed"
 fi
-[ -x "$SORBEL_WINE64" ] || die "$SORBEL_WINE64 not found after installing wine64"
-grep -q "Ume P Gothic" <<<"$(fc-list : family)" || die "the Ume P Gothic font is not installed"
+if [ "$phase" = guest ]; then
+  install_missing "${GUEST_PACKAGES[@]}"
+  exec bash "$SORBEL_ROOT/scripts/guest.sh" prepare
+fi
+[ "$phase" = packages ] && exit 0
+
+if [ "$phase" != prefix ]; then
+  install_missing "${WINE_PACKAGES[@]}"
+  if sorbel_host_runs_32bit; then
+    say "this machine runs 32-bit x86 code: Wine gets its 32-bit half, and runs the 32-bit release"
+  else
+    say "this machine's kernel runs no 32-bit x86 code: Wine runs 64-bit programs only, and the prefixes are made without their 32-bit half"
+  fi
+fi
+[ -x "$SORBEL_WINE64" ] || die "$SORBEL_WINE64 not found (is wine64 installed?)"
 
 # --- Wine prefixes -------------------------------------------------------------
 sorbel_wine_env
@@ -64,16 +107,18 @@ prepare_prefix() {
   export WINEPREFIX
   local content="$MARKER_CONTENT${dpi:+ dpi $dpi}"
   local marker="$WINEPREFIX/.sorbel-setup"
-  # A prefix made before Wine's 32-bit half was installed has no 32-bit
-  # system files and cannot start a 32-bit program: it is made anew.
-  local wow64="$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll"
-  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$content" ] && [ -f "$wow64" ]; then
+  # A prefix made before Wine's 32-bit half was installed, or on a machine
+  # that could not run it, has no 32-bit system files and cannot start a
+  # 32-bit program: where this machine runs 32-bit code, it is made anew.
+  local wow64="$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" need_wow64=
+  sorbel_host_runs_32bit && need_wow64=1
+  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$content" ] && { [ -z "$need_wow64" ] || [ -f "$wow64" ]; }; then
     say "wine prefix: ready ($WINEPREFIX)"
     return 0
   fi
   # Only a prefix of ours (it has our marker) is removed; a stranger's
   # that lacks them is left to its owner.
-  if [ -d "$WINEPREFIX" ] && [ ! -f "$wow64" ]; then
+  if [ -n "$need_wow64" ] && [ -d "$WINEPREFIX" ] && [ ! -f "$wow64" ]; then
     [ -f "$marker" ] || die "$WINEPREFIX has no 32-bit system files; remove it or choose another WINEPREFIX"
     say "wine prefix: making $WINEPREFIX anew, with 32-bit system files"
     "$SORBEL_WINESERVER" -k 2>/dev/null || true
@@ -84,7 +129,8 @@ prepare_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   say "wine prefix: creating $WINEPREFIX"
   "$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
-  [ -f "$wow64" ] || die "the new prefix $WINEPREFIX has no 32-bit system files (is wine32:i386 installed?)"
+  [ -z "$need_wow64" ] || [ -f "$wow64" ] ||
+    die "the new prefix $WINEPREFIX has no 32-bit system files (is wine32:i386 installed?)"
 
   # Font replacements: the programs ask for "ＭＳ Ｐゴシック" (and its Latin
   # name), which Linux does not have.  Ume P Gothic is drawn to the same
@@ -152,4 +198,4 @@ prepare_prefix() {
 }
 
 prepare_prefix "$WINEPREFIX"
-prepare_prefix "$SORBEL_WINEPREFIX_144DPI" 144
+[ "$phase" = prefix ] || prepare_prefix "$SORBEL_WINEPREFIX_144DPI" 144

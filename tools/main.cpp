@@ -5,7 +5,7 @@
 #include "framework/sysutils.h"
 
 #ifdef _WIN32
-FW_SYSTEM_ENTRY int wmain(int argc, wchar_t** argv) {
+int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     std::string error;
     if (!standin::console::Arguments(argc, argv, args, error)) {

@@ -7,7 +7,7 @@
 #include "framework/sysutils.h"
 #include "framework/win32/win32_platform.h"
 
-FW_SYSTEM_ENTRY int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         fw::win32::Win32Platform platform;
         fw::TApplication application;

@@ -96,7 +96,7 @@ void PlaceLabelWindow(HWND hwnd, const TLabel& label) {
 // Labels are child windows that draw only their text.  Their background is
 // whatever the form paints there: the form's own erase handling is run on the
 // label's device context, moved so that form coordinates land in place.
-FW_SYSTEM_ENTRY LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* label = dynamic_cast<TLabel*>(State().ControlOf(hwnd));
     if (!label) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {

@@ -31,7 +31,7 @@ Win32State& State() { return *state; }
 // The application's window passes what the user asks of the program's task
 // bar button on to the main form: the focus when it is activated, and a
 // request to close.  Its window timers are the framework's timers.
-FW_SYSTEM_ENTRY LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND main = State().MainFormWindow();
     switch (msg) {
     case WM_SETFOCUS:

@@ -16,7 +16,7 @@
 
 namespace fw::win32 {
 
-FW_SYSTEM_ENTRY LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     TForm* form = State().FormOf(hwnd);
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);

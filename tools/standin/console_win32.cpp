@@ -36,7 +36,7 @@ void Write(DWORD which, std::FILE* stream, const std::string& line) {
 // Runs on a thread of its own.  Ctrl-C and Ctrl-Break are handled (the main
 // loop quits); for a closing console, log-off or shut-down the process ends
 // when this returns, so it waits a while for the final write.
-FW_SYSTEM_ENTRY BOOL WINAPI OnConsoleEvent(DWORD event) {
+BOOL WINAPI OnConsoleEvent(DWORD event) {
     stopRequested = true;
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
     for (int waited = 0; !done && waited < 4000; waited += 50) Sleep(50);

@@ -19,7 +19,7 @@ int RunPlayer(Player& player) {
     // The reader blocks in getline and cannot be interrupted portably, so it
     // is detached; the queue it feeds is shared so that it outlives us both.
     auto queue = std::make_shared<CommandQueue>();
-    std::thread([queue]() FW_SYSTEM_ENTRY {
+    std::thread([queue]() {
         std::string line;
         while (std::getline(std::cin, line)) queue->Push(line);
         queue->End();

@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 #include "framework/files.h"
@@ -228,16 +229,22 @@ void TMainForm::CaptureScreen(bool DragStart) {
         // present one without the window before the copy.
         if (DwmIsCompositionEnabled()) DwmFlush();
     }
-    // All displays, whatever their places around the primary one.
-    const TRect desktop = Screen->DesktopRect();
-    ScreenBitmap.reset();  // one snapshot at a time
-    ScreenBitmap = std::make_unique<TBitmap>();
-    ScreenBitmap->SetWidth(desktop.Width());
-    ScreenBitmap->SetHeight(desktop.Height());
-    ScreenOrigin = {desktop.Left, desktop.Top};
-    {
-        TScreenCanvas screen;
-        ScreenBitmap->Canvas()->CopyRect(Rect(0, 0, ScreenBitmap->Width(), ScreenBitmap->Height()), screen, desktop);
+    // All displays, whatever their places around the primary one.  The new
+    // snapshot replaces the old one only once it is taken: where the system
+    // refuses a bitmap that large, the display paints on from the old one
+    // (none at start: black), reports nothing, and is shown all the same.
+    try {
+        const TRect desktop = Screen->DesktopRect();
+        auto snapshot = std::make_unique<TBitmap>();
+        snapshot->SetWidth(desktop.Width());
+        snapshot->SetHeight(desktop.Height());
+        {
+            TScreenCanvas screen;
+            snapshot->Canvas()->CopyRect(Rect(0, 0, snapshot->Width(), snapshot->Height()), screen, desktop);
+        }
+        ScreenBitmap = std::move(snapshot);
+        ScreenOrigin = {desktop.Left, desktop.Top};
+    } catch (const std::exception&) {
     }
     // Shown again as it was before, never as the launcher asked for the
     // program's first window (minimised, say), and without the focus.

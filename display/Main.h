@@ -31,8 +31,9 @@ public:
 
     // The settings file beside the executable, for one handler run.
     std::unique_ptr<TIniFile> OpenSettings();
-    // Takes a new snapshot of all displays into ScreenBitmap; the
-    // drag-start form hides the window for the copy and shows it after.
+    // Takes a new snapshot of all displays into ScreenBitmap, which keeps
+    // the old one where none can be taken; the drag-start form hides the
+    // window for the copy and shows it after.
     void CaptureScreen(bool DragStart);
     void NextColorScheme();
 

@@ -148,8 +148,10 @@ void TTimer::SetEnabled(bool enabled) {
     }
 }
 
+// An application that is ending runs no more handlers, though a modal loop
+// (a message box still up) keeps the timers ticking until it returns.
 void TTimer::Tick() {
-    if (enabled_ && OnTimer) Application->Guard([&] { OnTimer(this); });
+    if (enabled_ && OnTimer && !Application->Terminated()) Application->Guard([&] { OnTimer(this); });
 }
 
 TOpenDialog::TOpenDialog(TForm& form, const TControlDesign& design)

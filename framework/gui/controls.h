@@ -140,7 +140,8 @@ public:
     void SetEnabled(bool enabled);
 
     TNotifyEvent OnTimer;
-    // Called by the platform when the interval has passed.
+    // Called by the platform when the interval has passed, in whatever
+    // message loop runs: the application's or a modal one.
     void Tick();
 
 private:

@@ -270,12 +270,19 @@ void TApplication::ShowException(const std::exception& error) {
     MessageBox(error.what(), title_, MB_OK | MB_ICONERROR);
 }
 
+// One box at a time.  Timers tick on in the box's own message loop: a
+// handler that fails at every tick would otherwise put a new box over the
+// open one at each of them.  What fails while the box is up goes unreported;
+// the box already tells that something does.
 void TApplication::ReportSafely(const std::exception& error) noexcept {
+    if (reporting_) return;
+    reporting_ = true;
     try {
         ShowException(error);
     } catch (...) {
         // Nothing is left to report with; the program goes on.
     }
+    reporting_ = false;
 }
 
 void TApplication::HandleException() {

@@ -158,7 +158,8 @@ public:
     // The standard exception report: an error box with the message, captioned
     // with the title.
     void ShowException(const std::exception& error);
-    // Shows the exception being handled (call inside a catch).
+    // Shows the exception being handled (call inside a catch), unless the
+    // box of another one is still up.
     void HandleException();
 
     // Runs an event handler; an exception it throws is reported, not passed on,
@@ -179,6 +180,7 @@ private:
     std::string title_;
     bool showMainForm_ = true;
     bool terminated_ = false;
+    bool reporting_ = false;  // an exception's box is up
     TForm* mainForm_ = nullptr;
 };
 

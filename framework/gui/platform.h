@@ -80,7 +80,10 @@ public:
     // passed on; returns the message result.
     virtual std::intptr_t DefaultHandler(TForm& form, TMessage& message) = 0;
 
-    // Timers: `Start` (re)starts the interval.
+    // Timers: `Start` (re)starts the interval.  A timer ticks in every
+    // message loop on the program's thread, as the system's timers do: the
+    // application's own and the modal ones (a message box, a menu, the
+    // system's move loop).
     virtual void StartTimer(TTimer& timer) = 0;
     virtual void StopTimer(TTimer& timer) = 0;
 
@@ -106,6 +109,7 @@ public:
     virtual long SetCompositionAttribute(THandle window, unsigned attribute, const void* value, unsigned size) = 0;
     virtual THandle GetScreenDC() = 0;
     virtual void ReleaseScreenDC(THandle dc) = 0;
+    // Throws when the system refuses a bitmap of that size.
     virtual THandle CreateBitmap(int width, int height) = 0;
     virtual void DeleteBitmap(THandle bitmap) = 0;
     virtual TSize SurfaceSize(const TSurface& surface) = 0;

@@ -93,6 +93,12 @@ constexpr unsigned WM_ENDSESSION = 0x0016;
 #ifndef WM_DPICHANGED
 constexpr unsigned WM_DPICHANGED = 0x02E0;
 #endif
+#ifndef WM_SYSCOMMAND
+constexpr unsigned WM_SYSCOMMAND = 0x0112;
+#endif
+#ifndef SC_MOVE
+constexpr unsigned SC_MOVE = 0xF010;
+#endif
 #ifndef WM_ERASEBKGND
 constexpr unsigned WM_ERASEBKGND = 0x0014;
 #endif

@@ -58,7 +58,8 @@ void MemoryPlatform::Advance(long long milliseconds) {
         due->second = now_ + timer->Interval();
         timer->Tick();
     }
-    now_ = end;
+    // A modal loop inside a tick may have moved the clock further.
+    now_ = std::max(now_, end);
     ProcessPaints();
 }
 
@@ -321,6 +322,10 @@ bool MemoryPlatform::IsChecked(THandle handle) { return WindowOf(handle).checked
 void MemoryPlatform::SetChecked(THandle handle, bool checked) { WindowOf(handle).checked = checked; }
 
 std::intptr_t MemoryPlatform::DefaultHandler(TForm& form, TMessage& message) {
+    if (message.Msg == WM_SYSCOMMAND && (message.WParam & 0xFFF0) == SC_MOVE) {
+        if (onModalLoop) onModalLoop();
+        return 0;
+    }
     // An active window that keeps no focus of its own takes the focus itself.
     if (message.Msg == WM_ACTIVATE && (message.WParam & 0xFFFF) != WA_INACTIVE) {
         focused = form.Handle();
@@ -388,6 +393,7 @@ void MemoryPlatform::ReleaseScreenDC(THandle dc) {
 }
 
 THandle MemoryPlatform::CreateBitmap(int width, int height) {
+    if (static_cast<long long>(width) * height > largestBitmap) throw Exception("ビットマップを作成できません。");
     THandle handle = nextHandle_++;
     bitmaps_[handle] = TPixels(width, height, 0xBADBAD);
     ++bitmapsAlive;

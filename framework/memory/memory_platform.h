@@ -100,6 +100,9 @@ public:
     // The screen's pixels per inch: the system's, which Windows fixes when
     // the user signs in.
     int pixelsPerInch = 96;
+    // The largest bitmap the system grants, in pixels: a larger one is
+    // refused, as GDI refuses one it has no memory for.
+    long long largestBitmap = 1LL << 40;
     // Displays, each with its own scale, the first being the primary one;
     // none given: one display at the screen's pixels per inch.  A form's
     // window stands on the display that holds the most of it (the first,
@@ -133,6 +136,13 @@ public:
     std::deque<std::optional<std::string>> folderAnswers;      // nullopt: cancel; "": no path
     // Called while a message box is up (the box is already recorded).
     std::function<void(const MessageBoxCall&)> onMessageBox;
+    // Modal loops on the program's thread, such as the system's move loop
+    // that a window's default handling of WM_SYSCOMMAND SC_MOVE enters, run
+    // inside the call that began them and, like the application's loop,
+    // paint and tick the timers as the clock moves on (Advance).  This is
+    // what happens while one runs; its return ends the loop.  A message
+    // box's loop is onMessageBox.
+    std::function<void()> onModalLoop;
     // Called at every turn of the message loop; the loop returns when the
     // application is terminated, when no timer runs and there is no idle
     // hook, or when the clock passes runLimitMs.

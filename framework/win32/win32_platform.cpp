@@ -7,8 +7,6 @@
 #include <objbase.h>
 // clang-format on
 
-#include <algorithm>
-
 #include "framework/cmdline.h"
 
 namespace fw::win32 {
@@ -25,7 +23,7 @@ Win32State& State() { return *state; }
 
 // The application's window passes what the user asks of the program's task
 // bar button on to the main form: the focus when it is activated, and a
-// request to close.
+// request to close.  Its window timers are the framework's timers.
 LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND main = State().MainFormWindow();
     switch (msg) {
@@ -39,6 +37,9 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         break;
     case WM_CLOSE:
         if (main) SendMessageW(main, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_TIMER:
+        State().TimerElapsed(wParam);
         return 0;
     case WM_WINDOWPOSCHANGED:
         // Restored from the task bar: the main form comes back.
@@ -159,32 +160,11 @@ std::string QuotedCommandLine(std::wstring_view commandLine) {
 
 std::string Win32Platform::CommandLine() { return QuotedCommandLine(GetCommandLineW()); }
 
-DWORD Win32State::FireDueTimers() {
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        auto next = std::min_element(timerDue.begin(), timerDue.end(),
-                                     [](const auto& a, const auto& b) { return a.second < b.second; });
-        if (next == timerDue.end()) return INFINITE;
-        if (next->second > now) return static_cast<DWORD>(std::min<ULONGLONG>(next->second - now, INFINITE - 1));
-        TTimer* timer = next->first;
-        next->second = now + timer->Interval();
-        timer->Tick();
-    }
-}
-
-// The application's message loop, which also keeps its timers: it waits
-// for the next message or the next timer, whichever comes first.  Timers
-// tick here only, not in the modal loops of message boxes and dialogs.
+// The application's message loop.  The timers tick in it as in every other
+// loop on the thread (see StartTimer).
 void Win32Platform::Run(TApplication& application) {
     MSG msg;
-    while (!application.Terminated()) {
-        DWORD wait = state_->FireDueTimers();
-        if (application.Terminated()) break;
-        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            continue;
-        }
-        if (msg.message == WM_QUIT) break;
+    while (!application.Terminated() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Tab, Enter and the other dialog keys work in every form.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && state_->FormOf(root) && IsDialogMessageW(root, &msg)) continue;

@@ -70,13 +70,29 @@ struct Win32State {
     std::map<HWND, RECT> formRects;
     std::map<HWND, TControl*> controls;
     std::map<THandle, HDC> paintDCs;
-    // When each running timer falls due, in GetTickCount64 milliseconds.
-    std::map<TTimer*, ULONGLONG> timerDue;
+    // Each timer is a window timer of the application's window, whose
+    // WM_TIMER every message loop on the thread dispatches, modal ones too.
+    // Switching a timer off and on again, as the display's poll does at
+    // every tick, leaves the window timer running: the next tick is due
+    // when the timer's own interval says (times in GetTickCount64
+    // milliseconds), and the window timer is set anew only where it would
+    // otherwise elapse before that.  A timer switched off is killed when
+    // its window timer next elapses, if it is still off by then.
+    struct Timer {
+        UINT_PTR id;
+        bool on;
+        ULONGLONG due;      // when its handler runs next
+        UINT period;        // of the window timer; 0 while there is none
+        ULONGLONG elapses;  // when the window timer elapses next
+    };
+    std::map<TTimer*, Timer> timers;
+    UINT_PTR nextTimerId = 1;
 
-    // Ticks the timers that are due, one at a time, each restarting its
-    // interval before its handler runs; returns the milliseconds until the
-    // next one falls due, INFINITE when none runs.
-    DWORD FireDueTimers();
+    // Sets the timer's window timer to elapse in `milliseconds`, and every
+    // `milliseconds` after.
+    void SetWindowTimer(Timer& timer, ULONGLONG milliseconds);
+    // WM_TIMER of the application's window.
+    void TimerElapsed(UINT_PTR id);
     struct Bitmap {
         HBITMAP bitmap;
         HDC dc;

@@ -1133,6 +1133,34 @@ TEST_F(VistelTest, PressOnTheBackgroundDragsTheWindow) {
     EXPECT_EQ(Show(FileValue(ini_, "ColorNum")), Show(std::string("13")));
 }
 
+// The system's move loop, as the window menu's "Move" enters it, runs on the
+// display's thread: the poll goes on inside it.  The display is not closed
+// inside the loop, which under Wine swallows a quit posted meanwhile.
+TEST_F(VistelTest, ThePollGoesOnInsideTheSystemsMoveLoop) {
+    ASSERT_NO_FATAL_FAILURE(Start(SettingsFile(DemoKeys())));
+    const DWORD thread = GetWindowThreadProcessId(window_, nullptr);
+    auto inMoveLoop = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE);
+    };
+    ASSERT_TRUE(PostMessageW(window_, WM_SYSCOMMAND, SC_MOVE, 0));
+    ASSERT_TRUE(WaitPumping(inMoveLoop, kTimeoutMs)) << "no move loop began";
+    ASSERT_TRUE(Rewrite(With(DemoKeys(), L"PlaySong", L"次の曲")));
+    EXPECT_TRUE(LabelBecomes("LaStatusBar", L"次の曲"));
+    EXPECT_TRUE(inMoveLoop()) << "the move loop ended by itself";
+
+    // A press where the cursor stands, away from the display, ends the loop.
+    {
+        ButtonGuard button;
+        ASSERT_TRUE(button.Press());
+        PumpMessages(kHoldMs);
+    }
+    EXPECT_TRUE(WaitPumping([&] { return !inMoveLoop(); }, kTimeoutMs)) << "the move loop never ended";
+    ASSERT_TRUE(Rewrite(With(DemoKeys(), L"Visible", L"0")));
+    ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("Visible=0"));
+}
+
 // ---------------------------------------------------------------- transparency
 
 TEST_F(VistelTest, ShowsThePictureUnderItBehindItsTextAndAfterADrag) {

@@ -1,6 +1,7 @@
 // The Win32 platform under a real window system: windows as the layouts
 // describe them, the message map, painting from a bitmap, labels as child
-// windows, timers in the message loop, and the code page 932 conversion.
+// windows, timers in the message loop and in modal ones, and the code page
+// 932 conversion.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,9 +29,29 @@ class TProbeForm : public TForm {
 public:
     explicit TProbeForm(TComponent* owner, const TFormDesign& design = ProbeDesign) : TForm(owner, design) {}
 
+    // With boxAtFirstTick, the first tick shows a message box and the
+    // third, ticking in the box's modal loop, closes it.
     void TickerTimer(TObject*) {
-        if (++ticks == 3) Application->Terminate();
+        ++ticks;
+        if (box) ++ticksInBox;
+        if (ticks == 1 && boxAtFirstTick) {
+            box = true;
+            Application->MessageBox("待機", "表示", MB_OK);
+            box = false;
+        }
+        if (ticks == 3) {
+            CloseMessageBoxes();
+            Application->Terminate();
+        }
     }
+    static void CloseMessageBoxes() { EnumThreadWindows(GetCurrentThreadId(), CloseIfMessageBox, 0); }
+    static BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) == L"#32770") PostMessageW(window, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }
+    static void CALLBACK CloseMessageBoxesLate(HWND, UINT, UINT_PTR, DWORD) { CloseMessageBoxes(); }
     void BtOkClick(TObject*) { ++clicks; }
 
     // Paints the background from a bitmap of one colour, as a display
@@ -47,6 +68,9 @@ public:
 
     std::unique_ptr<TBitmap> picture;
     int ticks = 0;
+    bool boxAtFirstTick = false;
+    bool box = false;
+    int ticksInBox = 0;
     int clicks = 0;
     int moves = 0;
 };
@@ -358,6 +382,18 @@ TEST_F(Win32PlatformTest, TimersTickInTheMessageLoopUntilTerminated) {
     TProbeForm* form = Create();
     application.Run();
     EXPECT_TRUE(application.Terminated());
+    EXPECT_EQ(form->ticks, 3);
+}
+
+// As the system's timers do, in a modal loop too: a message box's.  A box
+// that no tick closes is closed after a while, so that the test ends.
+TEST_F(Win32PlatformTest, TimersTickInAModalLoop) {
+    TProbeForm* form = Create();
+    form->boxAtFirstTick = true;
+    const UINT_PTR guard = SetTimer(nullptr, 0, 5000, TProbeForm::CloseMessageBoxesLate);
+    application.Run();
+    KillTimer(nullptr, guard);
+    EXPECT_EQ(form->ticksInBox, 2);
     EXPECT_EQ(form->ticks, 3);
 }
 

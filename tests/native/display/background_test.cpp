@@ -255,5 +255,29 @@ TEST_F(BackgroundTest, ScreenSizeChangeTakesEffectAtTheNextCapture) {
     EXPECT_EQ(platform.ClientPixel(MainForm->Handle(), 43, 0), fw::clBlack);
 }
 
+// A snapshot the system refuses (a bitmap as large as all displays, which it
+// may have no memory for) leaves the old one: the window paints from it and
+// is shown again after the drag's hide.  Nothing is reported.
+TEST_F(BackgroundTest, ASnapshotTheSystemRefusesLeavesTheOldOneAndTheWindowShown) {
+    platform.screen = Picture(1280, 1024, kSecond);
+    platform.largestBitmap = 1280 * 1024 - 1;
+    Drag(10, 5);
+    EXPECT_TRUE(Window().visible);
+    ExpectClientShows(Picture(1280, 1024, kFirst), {767, 141});
+    EXPECT_EQ(platform.bitmapsAlive, 1);
+    platform.largestBitmap = 1280 * 1024;
+    Drag(10, 5);
+    ExpectClientShows(Picture(1280, 1024, kSecond), {777, 146});
+
+    // Refused at start there is none: black behind the text.
+    platform.largestBitmap = 0;
+    Restart();
+    Cycle();
+    platform.ProcessPaints();
+    EXPECT_TRUE(Window().visible);
+    EXPECT_EQ(platform.ClientPixel(MainForm->Handle(), 0, 0), fw::clBlack);
+    EXPECT_EQ(platform.bitmapsAlive, 0);
+}
+
 }  // namespace
 }  // namespace vistel_test

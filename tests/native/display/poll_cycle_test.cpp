@@ -273,5 +273,58 @@ TEST_F(VistelTest, TimerRunsOneCycleEvery50MsAndIsOffWhileItRuns) {
     fw::SetFiles(&files);
 }
 
+// While a modal loop runs on the display's thread, the poll goes on as
+// before: the labels follow the file and Visible=0 closes the display, after
+// which no cycle runs.  The exception box of a failing cycle is such a loop:
+// cycles that fail while it is up show no second box.
+TEST_F(VistelTest, ThePollGoesOnWhileAModalLoopRuns) {
+    struct Case {
+        const char* loop;
+        int failingCycles;  // from the first one in the loop's row, whose box is the loop
+    } cases[] = {{"the system's move loop", 0}, {"the exception box of a failing cycle", 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.loop);
+        fw::SetFiles(&files);
+        files.Put(kIni, Section({"Visible=1", "PlaySong=前の曲"}));
+        Restart();
+        platform.Advance(50);
+        int failing = c.failingCycles;
+        fw::SetFiles(&hooked);
+        hooked.beforeRead = [&](const std::string&) {
+            if (failing > 0 && failing--) throw fw::Exception("読めません");
+        };
+        std::string shownInLoop;
+        bool closedInLoop = false;
+        auto loop = [&] {
+            files.Put(kIni, Section({"Visible=1", "PlaySong=次の曲"}));
+            platform.Advance(500);
+            shownInLoop = MainForm->LaStatusBar->Caption();
+            files.Put(kIni, Section({"Visible=0", "PlaySong=次の曲"}));
+            platform.Advance(100);
+            closedInLoop = Closed();
+            files.Put(kIni, Section({"Visible=1", "PlaySong=後の曲"}));
+            platform.Advance(100);
+        };
+        platform.onModalLoop = loop;
+        platform.onMessageBox = [&](const MemoryPlatform::MessageBoxCall&) {
+            if (platform.messageBoxes.size() == 1) loop();
+        };
+        if (c.failingCycles) {
+            platform.Advance(50);
+        } else {
+            fw::TMessage move{WM_SYSCOMMAND, SC_MOVE, 0, 0};
+            MainForm->Dispatch(move);
+        }
+        EXPECT_EQ(shownInLoop, "次の曲");
+        EXPECT_TRUE(closedInLoop);
+        EXPECT_EQ(MainForm->LaStatusBar->Caption(), "次の曲");
+        ASSERT_EQ(platform.messageBoxes.size(), c.failingCycles ? 1u : 0u);
+        if (c.failingCycles) {
+            EXPECT_EQ(platform.messageBoxes[0].text, "読めません");
+        }
+        platform.messageBoxes.clear();
+    }
+}
+
 }  // namespace
 }  // namespace vistel_test

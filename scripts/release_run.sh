@@ -28,6 +28,7 @@ CHECKS=(
   "Vistel: follows Sorbel.ini, Visible=0 ends it with 0|e2e_vistel_tests|VistelTest.LabelsMirrorTheStatusSectionAndFollowItsChanges|Vistel"
   "Vistel: presses on the mode write How|e2e_vistel_tests|VistelTest.PressesOnTheModeLabelStepTheModeAndWriteHow|Vistel"
   "Vistel: a press on Color, ColorNum written when Visible=0 ends it|e2e_vistel_tests|VistelTest.PressOnColourStepsTheSchemeSavedAtClose|Vistel"
+  "Vistel: follows Sorbel.ini inside the system's move loop|e2e_vistel_tests|VistelTest.ThePollGoesOnInsideTheSystemsMoveLoop|Vistel"
   "Tovakin: converts the cassette on its command line, 変換完了|e2e_tovakin_tests|TovakinCommandLine.ConvertsOneCassetteInPlaceAndEndsWithoutItsWindow|Tovakin"
   "Tovakin: a cassette it cannot open gives the open error|e2e_tovakin_tests|TovakinCommandLine.ReportsAMissingCassetteAndConvertsTheOthersInOrder|Tovakin"
   "Tovakin: the dialog converts with 削除 ticked|e2e_tovakin_tests|TovakinDialog.DeleteWithAnotherOutputFolderRemovesTheSourceOnceConverted|Tovakin"

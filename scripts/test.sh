@@ -58,6 +58,7 @@ summary() {
 
 # Whatever happens, no Wine process and no Xvfb outlives the run.
 windows_ctest_pid=
+guest_setup_pid=
 cleanup() {
   [ -n "$windows_ctest_pid" ] && kill "$windows_ctest_pid" 2>/dev/null
   [ -n "$guest_setup_pid" ] && kill -- -"$guest_setup_pid" 2>/dev/null
@@ -85,7 +86,6 @@ say "the Windows tests run $SORBEL_WINE_WHY"
 # emulated x86 machine.  Building that machine is mostly downloading and
 # unpacking: it starts now, beside the builds, and the release check waits
 # for it (scripts/guest.sh builds one at a time) or reports why it failed.
-guest_setup_pid=
 if [ "$SORBEL_WINE_PRESET" != windows ]; then
   mkdir -p build
   say "building the emulated x86 machine in the background (build/guest-setup.log)"

@@ -11,10 +11,10 @@
 #                           prefix on it (scripts/setup.sh prefix)
 #   guest.sh run <folder>   boots it with <folder> shared as /payload, runs
 #                           /payload/job.sh there as root with LANG=C.UTF-8,
-#                           and ends with the job's exit status; the job's
-#                           output is in <folder>/job.log, the machine's
-#                           console in <folder>/console.log.  The disk is
-#                           left as it was.
+#                           and ends with the job's exit status after
+#                           printing its output (<folder>/job.log; the
+#                           machine's console is in <folder>/console.log).
+#                           The disk is left as it was.
 #
 #   SORBEL_GUEST_DIR   where the machine is kept (default
 #                      /var/cache/sorbel-companions/guest): built once per
@@ -54,8 +54,11 @@ mount -t tmpfs tmpfs /run
 modprobe 9pnet_virtio && modprobe 9p
 if mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=mmap payload /payload; then
   echo "sorbel-guest: running the job"
-  (cd /payload && exec bash ./job.sh) 2>&1 | tee /payload/job.log
-  echo "${PIPESTATUS[0]}" >/payload/status
+  # Into a file, not a pipe: a process the job leaves behind (a display
+  # server, say) would hold a pipe open and the machine would never end.
+  (cd /payload && exec bash ./job.sh) >/payload/job.log 2>&1
+  echo "$?" >/payload/status
+  echo "sorbel-guest: the job ended with status $(cat /payload/status)"
   sync
   umount /payload
 else

@@ -1150,13 +1150,19 @@ TEST_F(VistelTest, ThePollGoesOnInsideTheSystemsMoveLoop) {
     EXPECT_TRUE(LabelBecomes("LaStatusBar", L"次の曲"));
     EXPECT_TRUE(inMoveLoop()) << "the move loop ended by itself";
 
-    // A press where the cursor stands, away from the display, ends the loop.
-    {
-        ButtonGuard button;
-        ASSERT_TRUE(button.Press());
-        PumpMessages(kHoldMs);
+    // A press where the cursor stands, away from the display, ends the loop;
+    // a slow machine may start the loop's capture after a first press, so
+    // the press is made again until it ends.
+    bool ended = false;
+    for (int attempt = 0; attempt < 10 && !ended; ++attempt) {
+        {
+            ButtonGuard button;
+            ASSERT_TRUE(button.Press());
+            PumpMessages(kHoldMs);
+        }
+        ended = WaitPumping([&] { return !inMoveLoop(); }, kTimeoutMs / 10);
     }
-    EXPECT_TRUE(WaitPumping([&] { return !inMoveLoop(); }, kTimeoutMs)) << "the move loop never ended";
+    ASSERT_TRUE(ended) << "the move loop never ended";
     ASSERT_TRUE(Rewrite(With(DemoKeys(), L"Visible", L"0")));
     ASSERT_NO_FATAL_FAILURE(ExpectExitCodeZero("Visible=0"));
 }

@@ -107,11 +107,15 @@ sorbel_stop_xvfb() {
 # about a second instead of a server start-up), and ends it with every Wine
 # process of the prefix at the end.  sorbel_start_wineserver [<prefix>]
 # serves WINEPREFIX unless told another prefix; sorbel_stop_wineserver ends
-# every server started so.
+# every server started so (not one that was running already).
 SORBEL_WINESERVER_PREFIXES=()
 sorbel_start_wineserver() {
-  local prefix="${1:-$WINEPREFIX}"
-  WINEPREFIX="$prefix" "$SORBEL_WINESERVER" -p || return 1
+  local prefix="${1:-$WINEPREFIX}" status=0
+  WINEPREFIX="$prefix" "$SORBEL_WINESERVER" -p 2>/dev/null || status=$?
+  # 2: a server already serves the prefix (the test command's, say); it is
+  # used as it is and left to whoever started it.
+  [ "$status" -eq 2 ] && return 0
+  [ "$status" -eq 0 ] || return 1
   SORBEL_WINESERVER_PREFIXES+=("$prefix")
   # Start Wine's background services now, with no terminal or pipe attached.
   # Started later by a test program, they would inherit its output pipes and

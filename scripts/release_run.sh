@@ -37,24 +37,16 @@ CHECKS=(
 declare -A EXE=([Vistel]=Vistel.exe [Tovakin]=Tovakin.exe [StandIn]=SorbelStandIn.exe)
 
 sorbel_wine_env
-started_xvfb=
+# The caller's display and server (the test command's), or ones of its own,
+# ended at the end.
 if ! sorbel_display_works; then
   unset DISPLAY
   sorbel_start_xvfb || die "could not start Xvfb"
-  started_xvfb=1
 fi
-# A server already serving the prefix (the test command's) is used as it is.
-own_server=
-if "$SORBEL_WINESERVER" -p 2>/dev/null; then
-  own_server=1
-  "$SORBEL_WINE64" wineboot </dev/null >/dev/null 2>&1
-fi
+sorbel_start_wineserver || die "could not start wineserver"
 cleanup() {
-  if [ -n "$own_server" ]; then
-    "$SORBEL_WINESERVER" -k 2>/dev/null || true
-    "$SORBEL_WINESERVER" -w 2>/dev/null || true
-  fi
-  [ -z "$started_xvfb" ] || sorbel_stop_xvfb
+  sorbel_stop_wineserver
+  sorbel_stop_xvfb
 }
 trap 'cleanup; rm -rf "$logs"' EXIT
 

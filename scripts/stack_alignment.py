@@ -21,10 +21,8 @@ import sys
 # requiring it to be aligned, or whose memory operand is smaller.
 UNALIGNED_OK = {
     "movups", "movupd", "movdqu", "lddqu", "maskmovdqu",
-    "movlps", "movhps", "movlpd", "movhpd", "movq", "movd", "movss", "movsd",
+    "movlps", "movhps", "movlpd", "movhpd", "movq", "movd",
     "pextrw", "pinsrw", "pmovmskb", "movmskps", "movmskpd",
-    "prefetchnta", "prefetcht0", "prefetcht1", "prefetcht2", "push", "pop",
-    "popl", "pushl", "pushw", "popw", "pause",
 }
 FUNCTION = re.compile(r"^[0-9a-f]+ <(?P<name>[^>]+)>:$")
 STACK_OPERAND = re.compile(r"\(%e[sb]p[,)]")

@@ -141,15 +141,11 @@ step "fuzz targets (${FUZZ_SECONDS} s each)" fuzz
 # The Windows test programs need an X display (windows, mouse, screen
 # captures): the caller's, if it answers, or a private Xvfb.  One wineserver
 # stays up for the whole run.
+# windows_build <preset>
 windows_build() {
-  cmake --preset windows -DSORBEL_WINEPREFIX="$WINEPREFIX" \
+  cmake --preset "$1" -DSORBEL_WINEPREFIX="$WINEPREFIX" \
     -DSORBEL_WINEPREFIX_144DPI="$SORBEL_WINEPREFIX_144DPI" >/dev/null &&
-    cmake --build --preset windows
-}
-windows64_build() {
-  cmake --preset windows64 -DSORBEL_WINEPREFIX="$WINEPREFIX" \
-    -DSORBEL_WINEPREFIX_144DPI="$SORBEL_WINEPREFIX_144DPI" >/dev/null &&
-    cmake --build --preset windows64
+    cmake --build --preset "$1"
 }
 windows_tests() {
   if sorbel_display_works; then
@@ -174,8 +170,8 @@ windows_tests() {
 # Both builds, warnings as errors, on every machine: the release, and the
 # 64-bit programs (tested here where the release cannot run, and measured
 # beside it by the benchmarks).
-step "windows build (32-bit, the release)" windows_build
-step "windows 64-bit build" windows64_build
+step "windows build (32-bit, the release)" windows_build windows
+step "windows 64-bit build" windows_build windows64
 # Run what did build, so a single broken target does not hide the other results.
 if [ -z "$wine_ready" ]; then
   results+=("FAIL  windows tests under Wine (not run: Wine's set-up failed)")

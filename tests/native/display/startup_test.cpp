@@ -232,10 +232,12 @@ TEST_F(ProgramEntryTest, ItsOwnShowsNeverHideOrMinimiseItNorTakeTheFocusWhatever
         platform.firstShowMade = false;
         const long long start = platform.Now();
         std::vector<std::string> states;
+        // The display's window, and the application's, which never shows.
         auto state = [&] {
             const MemoryPlatform::Window& window = Window();
             return std::string(window.visible ? "shown" : "hidden") + (window.minimized ? " minimised" : "") +
-                   (platform.activeWindow == MainForm->Handle() ? " active" : "");
+                   (platform.activeWindow == MainForm->Handle() ? " active" : "") +
+                   (platform.IsWindowVisible(platform.ApplicationWindow()) ? ", application window shown" : "");
         };
         platform.onIdle = [&] {
             const long long now = platform.Now() - start;

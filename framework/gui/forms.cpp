@@ -1,6 +1,8 @@
 #include "framework/gui/forms.h"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "framework/cmdline.h"
 #include "framework/gui/platform.h"
@@ -290,6 +292,10 @@ void TApplication::HandleException() {
         throw;
     } catch (const std::bad_alloc&) {
         // Its own text is the runtime's, not one for the user.
+        ReportSafely(Exception("メモリが足りません。"));
+    } catch (const std::length_error&) {
+        // A text or list asked to grow past its maximum size, as a 32-bit
+        // program is with a huge file: the memory ran out all the same.
         ReportSafely(Exception("メモリが足りません。"));
     } catch (const std::exception& error) {
         ReportSafely(error);

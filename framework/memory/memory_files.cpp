@@ -183,6 +183,7 @@ void MemoryFileSystem::MakeFolders(const Name& name) {
 
 TFileResult MemoryFileSystem::Read(const std::string& path, std::string& contents, std::string& reason,
                                    std::int64_t* writtenAgoMs) {
+    if (beforeRead) beforeRead(path);
     std::optional<Name> name = Resolve(path);
     if (!name) {
         reason = kInvalidName;
@@ -348,28 +349,40 @@ bool MemoryFileSystem::FileExists(const std::string& path) {
 }
 
 TSameFile MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
+    // What one look at a path finds: nothing there, and its identity if it
+    // has one.
+    struct Look {
+        bool missing = false;
+        std::optional<std::string> identity;
+    };
+    const auto look = [this](const std::optional<Name>& name) {
+        Look found;
+        if (!name) return found;
+        found.missing = !files_.count(name->key) && !FolderExists(name->key);
+        if (!found.missing && !Covered(noIdentity_, name->key)) found.identity = IdentityOf(name->key);
+        return found;
+    };
     const std::optional<Name> first = Resolve(a);
     const std::optional<Name> second = Resolve(b);
-    const auto found = [this](const std::optional<Name>& name) {
-        return name && (files_.count(name->key) || FolderExists(name->key));
-    };
+    const Look one = look(first);
+    if (betweenSameFileLooks) betweenSameFileLooks();
+    const Look other = look(second);
     std::optional<bool> sameIdentity;
-    if (found(first) && found(second) && HasIdentity(first->key) && HasIdentity(second->key))
-        sameIdentity = IdentityOf(first->key) == IdentityOf(second->key);
-    return JudgeSameFile(first && !found(first), second && !found(second), sameIdentity,
-                         first && second && first->key == second->key);
+    if (one.identity && other.identity) sameIdentity = *one.identity == *other.identity;
+    return JudgeSameFile(one.missing, other.missing, sameIdentity, first && second && first->key == second->key);
 }
 
-bool MemoryFileSystem::HasIdentity(const std::string& key) const {
-    for (const std::string& folder : noIdentity_) {
-        if (key == folder) return false;
+bool MemoryFileSystem::Covered(const std::set<std::string>& marked, const std::string& key) {
+    for (const std::string& folder : marked) {
+        if (key == folder) return true;
         const std::string below = EndsWithBackslash(folder) ? folder : folder + "\\";
-        if (key.compare(0, below.size(), below) == 0) return false;
+        if (key.compare(0, below.size(), below) == 0) return true;
     }
-    return true;
+    return false;
 }
 
-std::string MemoryFileSystem::IdentityOf(const std::string& key) const {
+std::string MemoryFileSystem::IdentityOf(const std::string& key) {
+    if (Covered(unstableIdentity_, key)) return key + "#" + std::to_string(++identityLooks_);
     auto shared = sharedIdentities_.find(key);
     return shared == sharedIdentities_.end() ? key : shared->second;
 }
@@ -436,6 +449,9 @@ void MemoryFileSystem::SetNoNewFiles(const std::string& folder, bool refuse) { M
 void MemoryFileSystem::SetNoDeletes(const std::string& folder, bool refuse) { Mark(noDeletes_, folder, refuse); }
 
 void MemoryFileSystem::SetNoIdentity(const std::string& path, bool none) { Mark(noIdentity_, path, none); }
+void MemoryFileSystem::SetUnstableIdentity(const std::string& path, bool unstable) {
+    Mark(unstableIdentity_, path, unstable);
+}
 
 void MemoryFileSystem::ShareIdentity(const std::string& a, const std::string& b) {
     sharedIdentities_[Require(b).key] = IdentityOf(Require(a).key);

@@ -48,7 +48,9 @@ public:
     bool DeleteFile(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     // A file's identity is its full path, unless it lies where the file
-    // system gives none (SetNoIdentity) or shares another's (ShareIdentity).
+    // system gives none (SetNoIdentity), shares another's (ShareIdentity) or
+    // gives a new one at every look (SetUnstableIdentity).  Each path is
+    // looked at once, the first before the second (betweenSameFileLooks).
     TSameFile SameFile(const std::string& a, const std::string& b) override;
     // The current directory without a final "\" (except at a drive root).
     std::string CurrentDirectory() override;
@@ -99,12 +101,21 @@ public:
     // Gives `b` the identity of `a`, as a hard link or a short name has, or
     // as two files may have where the file system's index is not unique.
     void ShareIdentity(const std::string& a, const std::string& b);
+    // A file or folder, and everything in it, whose identity differs at
+    // every look, as on a file system whose identities are not stable: the
+    // same file asked twice gives two identities.
+    void SetUnstableIdentity(const std::string& path, bool unstable);
     // When an existing file was last written, by the clock of Sleep.
     void SetWrittenAt(const std::string& path, std::int64_t when);
 
-    // Called at the start of every Replace with its path, so that a test can
-    // play another program writing between a read and a replacement.
+    // Called at the start of every Read and every Replace with its path, so
+    // that a test can play another program writing between two reads, or
+    // between a read and a replacement.
+    std::function<void(const std::string& path)> beforeRead;
     std::function<void(const std::string& path)> beforeReplace;
+    // Called by SameFile between its looks at its two paths, so that a test
+    // can play a file that goes or comes in between.
+    std::function<void()> betweenSameFileLooks;
     // Called after every Sleep with the clock.
     std::function<void(std::int64_t now)> onSleep;
 
@@ -149,8 +160,9 @@ private:
     TFileResult MoveTemporary(const std::string& temp, const Name& target, const TFileExpectation* expected,
                               std::string& reason);
     void RemoveTemporary(const std::string& temp, std::string& reason);
-    bool HasIdentity(const std::string& key) const;
-    std::string IdentityOf(const std::string& key) const;
+    // Whether the path's key is one of the marked paths or lies below one.
+    static bool Covered(const std::set<std::string>& marked, const std::string& key);
+    std::string IdentityOf(const std::string& key);
 
     std::map<std::string, File> files_;          // by key
     std::map<std::string, std::string> folders_; // key -> full path
@@ -160,6 +172,8 @@ private:
     std::set<std::string> noNewFiles_;
     std::set<std::string> noDeletes_;
     std::set<std::string> noIdentity_;
+    std::set<std::string> unstableIdentity_;
+    unsigned identityLooks_ = 0;
     std::map<std::string, std::string> sharedIdentities_;  // key -> the identity it shares
     std::string currentDirectory_;
     std::map<std::string, std::string> driveDirectories_;  // folded drive -> its current folder

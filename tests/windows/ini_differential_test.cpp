@@ -113,18 +113,22 @@ protected:
     }
 
     // Writes `text` to a new file (the platform caches what it has read, so
-    // a name is never used twice) and returns its path.
-    std::string Write(std::string_view text) {
-        std::string path = folder_ + "\\corpus" + std::to_string(written_.size()) + ".ini";
+    // a name is never used twice) and gives its path.  Nothing holds a new
+    // file, so a write that is refused is not tried again: it fails the
+    // test at once, and the test stops there (ASSERT_NO_FATAL_FAILURE), as
+    // every row after it would fail alike.
+    void Write(std::string_view text, std::string& path) {
+        path = folder_ + "\\corpus" + std::to_string(written_.size()) + ".ini";
         std::string reason;
-        EXPECT_TRUE(NativeFiles().ReplaceFile(path, text, reason)) << reason;
+        ASSERT_EQ(NativeFiles().Replace(path, text, nullptr, TReplaceMode::Atomic, reason), TFileResult::Done)
+            << reason;
         written_.push_back(path);
-        return path;
     }
 
     // Every question asked of both readers gets the same answer.
     void ExpectAgreement(std::string_view text) {
-        const std::string path = Write(text);
+        std::string path;
+        ASSERT_NO_FATAL_FAILURE(Write(text, path));
         for (const char* section : kSections) {
             for (const char* key : kKeys) {
                 SCOPED_TRACE(testing::PrintToString(std::string(text)) + " [" + section + "] " + key);
@@ -154,7 +158,7 @@ private:
 };
 
 TEST_F(IniDifferential, ReadsAsGetPrivateProfileString) {
-    for (const char* text : kCorpus) ExpectAgreement(text);
+    for (const char* text : kCorpus) ASSERT_NO_FATAL_FAILURE(ExpectAgreement(text));
 }
 
 // Our writer's output, read by the platform: the written key has its new
@@ -165,8 +169,10 @@ TEST_F(IniDifferential, WritesAreReadBackByGetPrivateProfileString) {
             for (const char* key : {"K", "added"}) {
                 std::string updated = IniSetValue(text, section, key, "42");
                 SCOPED_TRACE(testing::PrintToString(updated));
-                EXPECT_EQ(Platform(Write(updated), section, key), "42");
-                ExpectAgreement(updated);
+                std::string path;
+                ASSERT_NO_FATAL_FAILURE(Write(updated, path));
+                EXPECT_EQ(Platform(path, section, key), "42");
+                ASSERT_NO_FATAL_FAILURE(ExpectAgreement(updated));
             }
         }
     }

@@ -54,8 +54,14 @@ public:
     static void CALLBACK CloseMessageBoxesLate(HWND, UINT, UINT_PTR, DWORD) { CloseMessageBoxes(); }
     void BtOkClick(TObject*) { ++clicks; }
 
-    // Paints the background from a bitmap of one colour, as a display
-    // that imitates transparency does.
+    // Paints the background from a bitmap of kPicture's colour, as a
+    // display that imitates transparency does.
+    void UsePicture() {
+        picture = std::make_unique<TBitmap>();
+        picture->SetWidth(198);
+        picture->SetHeight(90);
+        picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    }
     void Dispatch(TMessage& message) override {
         if (message.Msg == WM_MOVE) ++moves;
         if (message.Msg == WM_ERASEBKGND && picture) {
@@ -111,23 +117,18 @@ const TFormDesign DialogDesign = {
     .Controls = {},
 };
 
-// An italic label as the display has one, at the display's size.
-const TFormDesign ItalicDesign = {
-    .Name = "ItalicForm",
-    .Caption = "斜体",
-    .Left = 300,
-    .Top = 200,
-    .ClientWidth = 198,
-    .ClientHeight = 90,
-    .BorderStyle = bsNone,
-    .FormStyle = fsStayOnTop,
-    .Controls =
-        {
-            {.Kind = TControlKind::Label, .Name = "LaColor", .Left = 80, .Top = 72, .Width = 34, .Height = 15,
-             .Caption = "Color", .ParentFont = false,
-             .Font = {.Height = -15, .Color = clRed, .Style = fsItalic}, .AutoSize = true, .Transparent = true},
-        },
-};
+// An italic label as the display has one, on a form like the probe's.
+const TFormDesign ItalicDesign = [] {
+    TFormDesign design = ProbeDesign;
+    design.Name = "ItalicForm";
+    design.Caption = "斜体";
+    design.Controls = {
+        {.Kind = TControlKind::Label, .Name = "LaColor", .Left = 80, .Top = 72, .Width = 34, .Height = 15,
+         .Caption = "Color", .ParentFont = false, .Font = {.Height = -15, .Color = clRed, .Style = fsItalic},
+         .AutoSize = true, .Transparent = true},
+    };
+    return design;
+}();
 
 class Win32PlatformTest : public ::testing::Test {
 protected:
@@ -261,10 +262,7 @@ TEST_F(Win32PlatformTest, TheMessageMapDecidesTheEraseResult) {
     LRESULT result = 0;
     EXPECT_EQ(eraseAndCount(background, result), pixels);
     EXPECT_EQ(result, 1);
-    form->picture = std::make_unique<TBitmap>();
-    form->picture->SetWidth(198);
-    form->picture->SetHeight(90);
-    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    form->UsePicture();
     EXPECT_EQ(eraseAndCount(static_cast<COLORREF>(kPicture), result), pixels);
     EXPECT_EQ(result, 1);
     ReleaseDC(hwnd, dc);
@@ -278,10 +276,7 @@ TEST_F(Win32PlatformTest, TheMessageMapDecidesTheEraseResult) {
 
 TEST_F(Win32PlatformTest, TheBackgroundIsPaintedFromTheBitmapAndLabelsDrawOnlyText) {
     TProbeForm* form = Create();
-    form->picture = std::make_unique<TBitmap>();
-    form->picture->SetWidth(198);
-    form->picture->SetHeight(90);
-    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    form->UsePicture();
     ShowWindow(Hwnd(form->Handle()), SW_SHOWNOACTIVATE);
     form->Repaint();
     GdiFlush();
@@ -338,10 +333,7 @@ TEST_F(Win32PlatformTest, AnItalicLabelDrawsItsLastLetterWhole) {
     // The slanted "r" reaches past the text's advance.
     ASSERT_GE(inkEnd, advance.cx) << "this font draws no overhang to look for";
 
-    form->picture = std::make_unique<TBitmap>();
-    form->picture->SetWidth(198);
-    form->picture->SetHeight(90);
-    form->picture->Canvas()->FillRect(Rect(0, 0, 198, 90), kPicture);
+    form->UsePicture();
     ShowWindow(Hwnd(form->Handle()), SW_SHOWNOACTIVATE);
     form->Repaint();
     GdiFlush();

@@ -21,83 +21,58 @@ protected:
     }
 };
 
-TEST_F(SelectionTest, ChoosingASourcePresetsTheOutputToItsFolder) {
+// A source chosen with the first 参照, or dropped onto the window (the
+// first of several), fills the source field, and the output field with its
+// folder; it need not exist.  A cancelled choice, or a drop of nothing,
+// changes nothing.
+TEST_F(SelectionTest, AChosenOrDroppedSourcePresetsTheOutputToItsFolder) {
     struct Case {
-        std::string chosen;
+        std::vector<std::string> chosen;  // the dialog answers the first, or is cancelled
+        std::string casFile;
         std::string output;
     } cases[] = {
-        {"C:\\Music\\Lists\\list.cas", "C:\\Music\\Lists\\"},
-        {"D:\\a.cas", "D:\\\\"},  // a drive root keeps its backslash and gets another
-        {"C:\\ソ\\表\\曲.cas", "C:\\ソ\\表\\"},
-        {"\\\\nas\\share\\Lists\\list.cas", "\\\\nas\\share\\Lists\\"},
-        {"C:\\My Music\\my list.cas", "C:\\My Music\\"},
+        {{"C:\\Music\\Lists\\list.cas"}, "C:\\Music\\Lists\\list.cas", "C:\\Music\\Lists\\"},
+        {{"D:\\a.cas"}, "D:\\a.cas", "D:\\\\"},  // a drive root keeps its backslash and gets another
+        {{"C:\\ソ\\表\\曲.cas"}, "C:\\ソ\\表\\曲.cas", "C:\\ソ\\表\\"},
+        {{"\\\\nas\\share\\Lists\\list.cas"}, "\\\\nas\\share\\Lists\\list.cas", "\\\\nas\\share\\Lists\\"},
+        {{"C:\\My Music\\my list.cas"}, "C:\\My Music\\my list.cas", "C:\\My Music\\"},
+        {{"D:\\b.cas", "C:\\Other\\c.cas"}, "D:\\b.cas", "D:\\\\"},
+        {{}, "C:\\Old\\old.cas", "E:\\Before"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.chosen));
-        TMainForm& form = Open();
-        form.EdOutput->SetText("E:\\Chosen\\Before\\");
-        Platform().openDialogAnswers = {c.chosen};
-        form.BtRef->Click();
-        EXPECT_EQ(form.EdCasFile->Text(), c.chosen);
-        EXPECT_EQ(form.EdOutput->Text(), c.output);
-        ASSERT_EQ(Platform().openDialogs.size(), 1u);
-        EXPECT_EQ(Platform().openDialogs[0].owner, form.Handle());
-        EXPECT_EQ(Platform().openDialogs[0].filter, kFilter);
-        // The framework's default options: no read-only check box, and the
-        // current folder left as it is.
-        EXPECT_EQ(Platform().openDialogs[0].options & (OFN_HIDEREADONLY | OFN_NOCHANGEDIR),
-                  OFN_HIDEREADONLY | OFN_NOCHANGEDIR);
-        ExpectNothingElseHappened();
-    }
+    for (const Case& c : cases)
+        for (const bool dropped : {false, true}) {
+            SCOPED_TRACE(testing::PrintToString(c.chosen) + (dropped ? " dropped" : " chosen"));
+            TMainForm& form = Open();
+            form.EdCasFile->SetText("C:\\Old\\old.cas");
+            form.EdOutput->SetText("E:\\Before");
+            if (dropped) {
+                EXPECT_TRUE(form.Design().AcceptFiles);
+                form.DropFiles(c.chosen);
+                EXPECT_TRUE(Platform().openDialogs.empty());
+            } else {
+                Platform().openDialogAnswers = {c.chosen.empty() ? std::nullopt : std::optional(c.chosen[0])};
+                form.BtRef->Click();
+                ASSERT_EQ(Platform().openDialogs.size(), 1u);
+                EXPECT_EQ(Platform().openDialogs[0].owner, form.Handle());
+                EXPECT_EQ(Platform().openDialogs[0].filter, kFilter);
+                // The framework's default options: no read-only check box,
+                // and the current folder left as it is.
+                EXPECT_EQ(Platform().openDialogs[0].options & (OFN_HIDEREADONLY | OFN_NOCHANGEDIR),
+                          OFN_HIDEREADONLY | OFN_NOCHANGEDIR);
+            }
+            EXPECT_EQ(form.EdCasFile->Text(), c.casFile);
+            EXPECT_EQ(form.EdOutput->Text(), c.output);
+            ExpectNothingElseHappened();
+        }
 }
 
-TEST_F(SelectionTest, CancellingTheOpenDialogChangesNothing) {
-    TMainForm& form = Open();
-    form.EdCasFile->SetText("C:\\Old\\old.cas");
-    form.EdOutput->SetText("C:\\Out");
-    Platform().openDialogAnswers = {std::nullopt};
-    form.BtRef->Click();
-    EXPECT_EQ(form.EdCasFile->Text(), "C:\\Old\\old.cas");
-    EXPECT_EQ(form.EdOutput->Text(), "C:\\Out");
-    EXPECT_EQ(Platform().openDialogs.size(), 1u);
-    ExpectNothingElseHappened();
-}
-
-TEST_F(SelectionTest, AChosenSourceNeedNotExist) {
-    TMainForm& form = Open();
-    Platform().openDialogAnswers = {"C:\\Nowhere\\typed.cas"};
-    form.BtRef->Click();
-    EXPECT_EQ(form.EdCasFile->Text(), "C:\\Nowhere\\typed.cas");
-    ExpectNothingElseHappened();
-    // It fails only when the run reads it.
-    form.BtChange->Click();
-    EXPECT_EQ(Boxes(), std::vector<Box>{OpenErrorBox("C:\\Nowhere\\typed.cas")});
-}
-
-TEST_F(SelectionTest, TheFolderBrowserIsAskedTheSameWayEveryTime) {
-    TMainForm& form = Open();
-    // Whatever EdOutput holds, the browser opens without a preselection.
-    const char* before[] = {"", "C:\\Music\\", "D:\\Other"};
-    for (const char* text : before) {
-        form.EdOutput->SetText(text);
-        Platform().folderAnswers = {std::nullopt};
-        form.Button1->Click();
-    }
-    ASSERT_EQ(Platform().browses.size(), 3u);
-    for (const auto& browse : Platform().browses) {
-        EXPECT_EQ(browse.owner, form.Handle());
-        EXPECT_EQ(browse.root, nullptr);
-        EXPECT_TRUE(browse.displayNameZeroed);
-        EXPECT_EQ(browse.title, kBrowseTitle);
-        EXPECT_EQ(browse.flags, 1u);
-        EXPECT_EQ(browse.callback, nullptr);
-    }
-}
-
+// The folder browser is asked the same way whatever the output field holds,
+// without a preselection; the folder chosen becomes the output.
 TEST_F(SelectionTest, AChosenFolderBecomesTheOutputWithABackslash) {
     struct Case {
         std::optional<std::string> answer;  // nullopt: cancelled; "": confirmed without a path
         std::string output;                 // EdOutput afterwards
+        const char* before = "E:\\Before";  // EdOutput before
     } cases[] = {
         {"D:\\Out", "D:\\Out\\"},
         {"D:\\", "D:\\\\"},  // the path of a drive root already ends in a backslash
@@ -105,17 +80,24 @@ TEST_F(SelectionTest, AChosenFolderBecomesTheOutputWithABackslash) {
         {"C:\\My Music", "C:\\My Music\\"},
         {std::nullopt, "E:\\Before"},
         {"", "E:\\Before"},
+        {std::nullopt, "", ""},
+        {std::nullopt, "C:\\Music\\", "C:\\Music\\"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer ? testing::PrintToString(*c.answer) : "cancelled");
         TMainForm& form = Open();
         form.EdCasFile->SetText("C:\\Music\\list.cas");
-        form.EdOutput->SetText("E:\\Before");
+        form.EdOutput->SetText(c.before);
         Platform().folderAnswers = {c.answer};
         form.Button1->Click();
         EXPECT_EQ(form.EdOutput->Text(), c.output);
         EXPECT_EQ(form.EdCasFile->Text(), "C:\\Music\\list.cas");
-        EXPECT_EQ(Platform().browses.size(), 1u);
+        ASSERT_EQ(Platform().browses.size(), 1u);
+        const auto& browse = Platform().browses[0];
+        EXPECT_EQ(browse.owner, form.Handle());
+        EXPECT_TRUE(browse.root == nullptr && browse.callback == nullptr && browse.displayNameZeroed);
+        EXPECT_EQ(browse.title, kBrowseTitle);
+        EXPECT_EQ(browse.flags, 1u);
         // The item-id list is always given back.
         ExpectNothingElseHappened();
     }
@@ -135,31 +117,6 @@ TEST_F(SelectionTest, TheOutputFolderIsChosenAfterTheSource) {
     EXPECT_EQ(form.EdCasFile->Text(), "C:\\Music\\list.cas");
     EXPECT_EQ(form.EdOutput->Text(), "D:\\Out\\");
     ExpectNothingElseHappened();
-}
-
-TEST_F(SelectionTest, ADroppedFileIsTakenAsTheChosenSource) {
-    struct Case {
-        std::vector<std::string> dropped;
-        std::string casFile;
-        std::string output;
-    } cases[] = {
-        {{"C:\\Music\\Lists\\list.cas"}, "C:\\Music\\Lists\\list.cas", "C:\\Music\\Lists\\"},
-        {{"D:\\b.cas", "C:\\Other\\c.cas"}, "D:\\b.cas", "D:\\\\"},  // the first of several
-        {{"C:\\ソ\\表\\曲.cas"}, "C:\\ソ\\表\\曲.cas", "C:\\ソ\\表\\"},
-        {{}, "C:\\Old\\old.cas", "E:\\Before"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.dropped));
-        TMainForm& form = Open();
-        EXPECT_TRUE(form.Design().AcceptFiles);
-        form.EdCasFile->SetText("C:\\Old\\old.cas");
-        form.EdOutput->SetText("E:\\Before");
-        form.DropFiles(c.dropped);
-        EXPECT_EQ(form.EdCasFile->Text(), c.casFile);
-        EXPECT_EQ(form.EdOutput->Text(), c.output);
-        EXPECT_TRUE(Platform().openDialogs.empty());
-        ExpectNothingElseHappened();
-    }
 }
 
 TEST_F(SelectionTest, ADroppedCassetteIsConvertedInPlaceByTheButton) {

@@ -60,11 +60,13 @@ inline std::string CrLf(const std::vector<std::string>& lines) {
 // Allocation failures on demand: this test program replaces operator new.
 // While a limit lives, a single allocation larger than `largest` fails, and
 // so does the allocation numbered `failing` (from 1, counted from the
-// limit's start; 0 for none), each with std::bad_alloc.  Allocations()
-// counts them all.
+// limit's start; 0 for none), each with std::bad_alloc, or with
+// std::length_error where `tooLong` says so: what a string or list asked to
+// grow past its maximum size throws, as a 32-bit process meets first with a
+// huge cassette.  Allocations() counts them all.
 class AllocationLimit {
 public:
-    explicit AllocationLimit(std::size_t largest, long failing = 0);
+    explicit AllocationLimit(std::size_t largest, long failing = 0, bool tooLong = false);
     ~AllocationLimit();
     AllocationLimit(const AllocationLimit&) = delete;
     AllocationLimit& operator=(const AllocationLimit&) = delete;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <memory>
@@ -32,6 +31,11 @@ using fw::MemoryPlatform;
 
 inline const std::string kIni = "C:\\Sorbel\\Sorbel.ini";
 
+// Points relative to the window's top-left corner, at 96 pixels per inch.
+constexpr int kModeX = 156, kModeY = 80;    // on LaHow
+constexpr int kColourX = 90, kColourY = 80; // on LaColor
+constexpr int kBackX = 150, kBackY = 5;     // on no reacting label
+
 // The program's own texts.
 inline const std::string kContinuous = "連続再生";
 inline const std::string kRepeatOne = "１曲リピート";
@@ -49,36 +53,6 @@ inline std::string Section(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
-
-// A file system that passes every call on, and lets a test act (as the
-// player would) just before each read.
-class HookedFiles : public fw::FileSystem {
-public:
-    explicit HookedFiles(fw::FileSystem& inner) : inner_(inner) {}
-
-    std::function<void(const std::string& path)> beforeRead;
-
-    fw::TFileResult Read(const std::string& path, std::string& contents, std::string& reason,
-                         std::int64_t* writtenAgoMs) override {
-        if (beforeRead) beforeRead(path);
-        return inner_.Read(path, contents, reason, writtenAgoMs);
-    }
-    fw::TFileResult ReplaceFrom(const std::string& path, const Producer& produce,
-                                const fw::TFileExpectation* expected, fw::TReplaceMode mode,
-                                std::string& reason, int busyPatienceMs) override {
-        return inner_.ReplaceFrom(path, produce, expected, mode, reason, busyPatienceMs);
-    }
-    bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
-    bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
-    fw::TSameFile SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
-    std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
-    std::string FullPathName(const std::string& path) override { return inner_.FullPathName(path); }
-    std::int64_t Milliseconds() override { return inner_.Milliseconds(); }
-    void Sleep(int milliseconds) override { inner_.Sleep(milliseconds); }
-
-private:
-    fw::FileSystem& inner_;
-};
 
 inline void ResetProgramState() {
     MainForm = nullptr;
@@ -179,12 +153,17 @@ protected:
         return {MainForm->LaPath,  MainForm->LaStatusBar, MainForm->LaCurrent, MainForm->Label3,
                 MainForm->LaTotal, MainForm->LaColor,     MainForm->LaHow,     MainForm->LaDevice};
     }
+    // What the labels show, in the order of Labels().
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> captions;
+        for (fw::TLabel* label : Labels()) captions.push_back(label->Caption());
+        return captions;
+    }
 
     bool Closed() const { return application && application->Terminated(); }
 
     MemoryPlatform platform;
     MemoryFileSystem files;
-    HookedFiles hooked{files};  // installed by tests that need it
     std::unique_ptr<fw::TApplication> application;
 };
 

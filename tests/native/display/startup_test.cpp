@@ -169,19 +169,6 @@ TEST_F(VistelTest, CloseSavesColorNumAndKeepsEveryOtherByte) {
     EXPECT_TRUE(Closed());
 }
 
-TEST_F(VistelTest, ClosingWithoutASettingsFileCreatesItWithColorNumOnly) {
-    Start();
-    MainForm->Close();
-    EXPECT_EQ(Ini(), "[VISTEL]\r\nColorNum=13\r\n");
-}
-
-TEST_F(VistelTest, FormDestroyFreesTheSnapshot) {
-    Start();
-    ASSERT_EQ(platform.bitmapsAlive, 1);
-    application.reset();
-    EXPECT_EQ(platform.bitmapsAlive, 0);
-}
-
 // The program entry, run as the framework's own entry runs it.
 class ProgramEntryTest : public VistelTest {
 protected:
@@ -232,10 +219,12 @@ TEST_F(ProgramEntryTest, ItsOwnShowsNeverHideOrMinimiseItNorTakeTheFocusWhatever
         platform.firstShowMade = false;
         const long long start = platform.Now();
         std::vector<std::string> states;
+        // The display's window, and the application's, which never shows.
         auto state = [&] {
             const MemoryPlatform::Window& window = Window();
             return std::string(window.visible ? "shown" : "hidden") + (window.minimized ? " minimised" : "") +
-                   (platform.activeWindow == MainForm->Handle() ? " active" : "");
+                   (platform.activeWindow == MainForm->Handle() ? " active" : "") +
+                   (platform.IsWindowVisible(platform.ApplicationWindow()) ? ", application window shown" : "");
         };
         platform.onIdle = [&] {
             const long long now = platform.Now() - start;
@@ -266,7 +255,10 @@ TEST_F(ProgramEntryTest, WithoutSettingsFileEndsAfterTheFirstPollAndLeavesColorN
     EXPECT_FALSE(application->ShowMainForm());
     ASSERT_NE(MainForm, nullptr);
     EXPECT_EQ(application->MainForm(), MainForm);
-    EXPECT_EQ(MainForm->LaPath->Caption(), "新規カセット 再生0/0全");
+    // The defaults shown, the poll's timer left on.
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"新規カセット 再生0/0全", "停止", "00:00", "/", "00:00", "Color",
+                                                    kContinuous, "停止"}));
+    EXPECT_TRUE(MainForm->Timer->Enabled());
 }
 
 TEST_F(ProgramEntryTest, RunsUntilThePlayerTurnsVisibleOff) {

@@ -51,6 +51,21 @@ protected:
 
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
+    // Runs `work` with the largest file this process may write set to
+    // `bytes`, SIGXFSZ ignored so that a write past it fails with EFBIG.
+    template <class F>
+    static void WithFileSizeLimit(rlim_t bytes, F&& work) {
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        if (bytes != RLIM_INFINITY) limit.rlim_cur = bytes;
+        void (*savedSignal)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        work();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, savedSignal);
+    }
+
     static std::string Slurp(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -129,17 +144,9 @@ TEST_F(NativeFilesTest, RefusedWritesLeaveTheTargetAndNoTemporaryFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        struct rlimit saved;
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        struct rlimit limit = saved;
-        if (c.sizeLimit != RLIM_INFINITY) limit.rlim_cur = c.sizeLimit;
-        // Ignored, the signal turns into the write's error EFBIG.
-        void (*savedSignal)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         std::string reason;
-        const bool replaced = files_.ReplaceFile(c.path, c.contents, reason);
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-        std::signal(SIGXFSZ, savedSignal);
+        bool replaced = true;
+        WithFileSizeLimit(c.sizeLimit, [&] { replaced = files_.ReplaceFile(c.path, c.contents, reason); });
         EXPECT_FALSE(replaced);
         EXPECT_EQ(reason, std::strerror(c.error));
     }
@@ -292,23 +299,18 @@ TEST_F(NativeFilesTest, ReplaceFromWritesTheBlocksAndAFailedWriteChangesNothing)
     // The system refuses a write (here: past a file size limit) in the
     // middle: the producer stops, the target keeps its contents and no
     // temporary file stays.
-    rlimit limit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit previous = limit;
-    limit.rlim_cur = 50000;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     int written = 0;
-    const bool replaced = files_.ReplaceFileFrom(
-        Path("a.cas"),
-        [&](const FileSystem::BlockWriter& write) {
-            for (; written < 10; ++written)
-                if (!write(std::string(20000, 'y'))) return false;
-            return true;
-        },
-        reason);
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, oldHandler);
+    bool replaced = true;
+    WithFileSizeLimit(50000, [&] {
+        replaced = files_.ReplaceFileFrom(
+            Path("a.cas"),
+            [&](const FileSystem::BlockWriter& write) {
+                for (; written < 10; ++written)
+                    if (!write(std::string(20000, 'y'))) return false;
+                return true;
+            },
+            reason);
+    });
     EXPECT_FALSE(replaced);
     EXPECT_EQ(written, 2);
     EXPECT_EQ(reason, std::strerror(EFBIG));

@@ -144,6 +144,8 @@ TEST_F(GuiTest, ClosingTheMainFormAsksFirstThenEndsTheApplication) {
 
 // A main form that Run shows is shown as the launcher asked (a shortcut set
 // to start minimised); one the program shows later, as the program asks.
+// A main form not shown at start leaves the launcher's show command to the
+// never-shown application window, which is hidden after Run whatever it was.
 TEST_F(GuiTest, RunShowsTheMainFormUnlessToldNotToOrAlreadyTerminated) {
     constexpr int kNone = -1;
     struct Case {
@@ -157,6 +159,8 @@ TEST_F(GuiTest, RunShowsTheMainFormUnlessToldNotToOrAlreadyTerminated) {
         {false, false, kNone, false, false},
         {true, true, kNone, false, false},
         {true, false, SW_SHOWMINNOACTIVE, true, true},
+        {false, false, SW_SHOWNORMAL, false, false},
+        {false, false, SW_SHOWMINIMIZED, false, false},
         {false, false, SW_SHOWMINNOACTIVE, false, false},
     };
     for (const Case& c : cases) {
@@ -173,6 +177,7 @@ TEST_F(GuiTest, RunShowsTheMainFormUnlessToldNotToOrAlreadyTerminated) {
         EXPECT_EQ(form->Visible(), c.expectShown);
         EXPECT_EQ(platform.WindowOf(form->Handle()).minimized, c.expectMinimised);
         if (!c.show) {
+            EXPECT_FALSE(platform.IsWindowVisible(platform.ApplicationWindow()));
             form->Show();
             EXPECT_FALSE(platform.WindowOf(form->Handle()).minimized);
         }

@@ -218,15 +218,6 @@ TEST_F(TIniFileTest, WriteKeepsTheRestOfTheFileAndIsSeenByLaterReads) {
     EXPECT_EQ(files_.FilePaths(), std::vector<std::string>{kPath});
 }
 
-TEST_F(TIniFileTest, WriteCreatesAMissingFile) {
-    files_.AddFolder("C:\\Sorbel");
-    TIniFile ini(kPath);
-    EXPECT_EQ(ini.ReadInteger("VISTEL", "ColorNum", 13), 13);
-    EXPECT_TRUE(ini.WriteInteger("VISTEL", "ColorNum", -4));
-    EXPECT_EQ(files_.Get(kPath), "[VISTEL]\r\nColorNum=-4\r\n");
-    EXPECT_EQ(ini.ReadInteger("VISTEL", "ColorNum", 13), -4);
-}
-
 TEST_F(TIniFileTest, RefusedWriteLeavesFileAndReadsAlone) {
     const std::string original = "[VISTEL]\r\nHow=1\r\n";
     struct Case {

@@ -108,19 +108,6 @@ TEST(MemoryFileSystem, FailsAsWindowsDoes) {
     EXPECT_EQ(files.ReplaceCount(), 2);
 }
 
-TEST(MemoryFileSystem, FailsTheNextReplacesOnRequest) {
-    MemoryFileSystem files;
-    files.FailNextReplaces(2, "disk full");
-    std::string reason;
-    EXPECT_FALSE(files.ReplaceFile("C:\\a", "1", reason));
-    EXPECT_EQ(reason, "disk full");
-    EXPECT_FALSE(files.ReplaceFile("C:\\a", "2", reason));
-    EXPECT_FALSE(files.Exists("C:\\a"));
-    EXPECT_TRUE(files.ReplaceFile("C:\\a", "3", reason));
-    EXPECT_EQ(files.Get("C:\\a"), "3");
-    EXPECT_EQ(files.ReplaceCount(), 1);
-}
-
 TEST(MemoryFileSystem, WaitsForABusyTargetWithOneTemporaryFileWrittenOnce) {
     MemoryFileSystem files;
     files.Put("C:\\Out\\list.cas", "old");

@@ -56,18 +56,6 @@ TEST(SplitLines, EndsLinesAtCrLfLoneLfAndLoneCr) {
     }
 }
 
-TEST(TStrings, TextEndsEveryLineWithCrLf) {
-    TStrings list;
-    EXPECT_EQ(list.Text(), "");
-    list.Add("");
-    EXPECT_EQ(list.Text(), "\r\n");
-    list.Clear();
-    for (const char* line : {"C:\\表\\a.mid", "", "b"}) list.Add(line);
-    EXPECT_EQ(list.Text(), "C:\\表\\a.mid\r\n\r\nb\r\n");
-}
-
-// Lines that keep outgrowing their places: the list reuses the room they
-// leave behind and still holds every line as last set.
 TEST(TStrings, KeepsEveryLineThroughManyReplacements) {
     std::mt19937 random(20240703);
     const auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };

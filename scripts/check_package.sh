@@ -3,9 +3,11 @@
 # the two programs and the stand-in as static 32-bit Windows executables
 # that need no DLL beyond Windows' own, marked large-address-aware, with
 # manifests that claim no other processor and name no execution level (so
-# that Windows virtualizes their files as it does the player's), every
-# function they import as packaging/imports.txt lists it, no function that
-# counts on its caller's stack alignment, and the two read-mes.  Then it
+# that Windows virtualizes their files as it does the player's), the
+# version in their resources, every function they import as
+# packaging/imports.txt lists it, no function that counts on its caller's
+# stack alignment, the two read-mes and the two lists of changes naming this
+# version, and the checksum file beside the zip matching it.  Then it
 # starts the zip's own programs and checks each one's main job
 # (scripts/release_run.sh): under Wine where this host runs 32-bit code,
 # otherwise in an emulated x86 machine (scripts/guest.sh), built the first
@@ -28,17 +30,21 @@ version=$(sed -n 's/^project(SorbelCompanions VERSION \([0-9.]*\).*/\1/p' CMakeL
 top="SorbelCompanions-$version-windows-x86"
 zip="$build/package/$top.zip"
 # A zip of an earlier version, left by an earlier build, is no release.
-rm -f "$build"/package/SorbelCompanions-*.zip
+rm -f "$build"/package/SorbelCompanions-*.zip "$build"/package/SorbelCompanions-*.zip.sha256
 cmake --build "$build" --target package >/dev/null
 [[ -f "$zip" ]] || { echo "package: the build made no $top.zip:" $(ls "$build"/package) >&2; exit 1; }
 
-expected=$(printf '%s\n' README-en.txt README-ja.txt SorbelStandIn.exe Tovakin.exe Vistel.exe)
+expected=$(printf '%s\n' CHANGES-en.txt CHANGES-ja.txt README-en.txt README-ja.txt SorbelStandIn.exe Tovakin.exe Vistel.exe)
 actual=$(unzip -Z1 "$zip" | sed -n "s#^$top/##p" | grep -v '/$' | sort)
 if [[ "$actual" != "$expected" ]]; then
   echo "package: contents differ from what a release holds" >&2
   diff <(echo "$expected") <(echo "$actual") >&2 || true
   exit 1
 fi
+
+# The checksum a user checks the download with: "<hash>  <zip's name>".
+(cd "$build/package" && sha256sum --quiet --strict -c "$top.zip.sha256") ||
+  { echo "package: $top.zip.sha256 is missing or does not match the zip" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -86,6 +92,16 @@ print(m.group(0).decode() if m else "")' "$file")
     echo "package: $exe.exe's manifest does not declare its scaling for every Windows" >&2
     exit 1
   fi
+  # The version a user sees in the program's properties.
+  resource_version=$(python3 -c 'import re, sys
+data = open(sys.argv[1], "rb").read()
+for key in ("FileVersion", "ProductVersion"):
+    m = re.search(key.encode("utf-16-le") + rb"\0\0(?:\0\0)?((?:[^\0]\0)+)\0\0", data)
+    print(m.group(1).decode("utf-16-le") if m else "(none)")' "$file" | sort -u)
+  if [[ "$resource_version" != "$version" ]]; then
+    echo "package: $exe.exe's version resource says" $resource_version "instead of $version" >&2
+    exit 1
+  fi
   imports "$file"
 done | LC_ALL=C sort >"$work/imports.txt"
 
@@ -107,15 +123,21 @@ fi
 mapfile -t objects < <(find "$build/framework" "$build/display" "$build/converter" "$build/tools" -name '*.obj' | sort)
 python3 scripts/stack_alignment.py "$objdump" "${objects[@]}"
 
-for language in ja en; do
-  head -c 3 "$work/$top/README-$language.txt" | cmp -s - <(printf '\xef\xbb\xbf') ||
-    { echo "package: README-$language.txt lacks its byte-order mark" >&2; exit 1; }
-  grep -q $'\r$' "$work/$top/README-$language.txt" ||
-    { echo "package: README-$language.txt lacks CR LF line ends" >&2; exit 1; }
-  grep -q "$version" "$work/$top/README-$language.txt" ||
-    { echo "package: README-$language.txt does not name version $version" >&2; exit 1; }
+for text in README-ja README-en CHANGES-ja CHANGES-en; do
+  head -c 3 "$work/$top/$text.txt" | cmp -s - <(printf '\xef\xbb\xbf') ||
+    { echo "package: $text.txt lacks its byte-order mark" >&2; exit 1; }
+  grep -q $'\r$' "$work/$top/$text.txt" ||
+    { echo "package: $text.txt lacks CR LF line ends" >&2; exit 1; }
+  grep -qF "$version" "$work/$top/$text.txt" ||
+    { echo "package: $text.txt does not name version $version" >&2; exit 1; }
 done
-echo "package: $(basename "$zip") holds the three 32-bit programs, as imported as listed, and both read-mes"
+# A new version comes with its entry at the top of both lists of changes.
+for language in ja en; do
+  latest=$(grep -m 1 -o '^[0-9][0-9.]* ' "$work/$top/CHANGES-$language.txt" | tr -d ' ')
+  [[ "$latest" == "$version" ]] ||
+    { echo "package: CHANGES-$language.txt begins with version ${latest:-(none)}, not $version" >&2; exit 1; }
+done
+echo "package: $(basename "$zip") holds the three 32-bit programs of version $version, as imported as listed, both read-mes and both lists of changes; its checksum matches"
 [[ "${1:-}" == "--update-imports" ]] && exit 0
 
 # --- the release started ------------------------------------------------------

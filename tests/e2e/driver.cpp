@@ -334,24 +334,36 @@ HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD time
                          [&](HWND window) { return IsVisible(window) && WindowText(window) == text; });
 }
 
-std::wstring WindowText(HWND window) {
-    // WM_GETTEXT, not GetWindowTextW: for a window of another process the
-    // latter returns only the caption stored by the system, never the text
-    // of an edit control the user typed into.  One message per try, into a
-    // buffer that grows until the text fits: a length asked for first could
-    // be out of date by the time the text is fetched, as the program may
-    // change it in between.
+namespace {
+
+// WM_GETTEXT, not GetWindowTextW: for a window of another process the latter
+// returns only the caption stored by the system, never the text of an edit
+// control the user typed into.  One message per try, into a buffer that
+// grows until the text fits: a length asked for first could be out of date
+// by the time the text is fetched, as the program may change it in between.
+// False when the window does not answer.
+bool ReadText(HWND window, std::wstring& text) {
     for (std::size_t size = 1024;; size *= 4) {
-        std::wstring text(size, L'\0');
+        text.assign(size, L'\0');
         DWORD_PTR got = 0;
         if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                                 SMTO_ABORTIFHUNG, 5000, &got))
-            return {};
+                                 SMTO_ABORTIFHUNG, 5000, &got)) {
+            text.clear();
+            return false;
+        }
         if (got + 1 < size || size >= (1u << 20)) {
             text.resize(std::min<size_t>(static_cast<size_t>(got), size - 1));
-            return text;
+            return true;
         }
     }
+}
+
+}  // namespace
+
+std::wstring WindowText(HWND window) {
+    std::wstring text;
+    ReadText(window, text);
+    return text;
 }
 
 std::string WindowTextCp932(HWND window) { return ToCp932(WindowText(window)); }
@@ -414,35 +426,53 @@ std::vector<HWND> MessageBoxes(DWORD processId) {
     return boxes;
 }
 
-HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
-    HWND box = nullptr;
-    WaitUntil(
-        [&] {
-            auto boxes = MessageBoxes(processId);
-            if (boxes.empty()) return false;
-            box = boxes.front();
-            return true;
-        },
-        timeoutMs);
-    return box;
-}
-
 MessageBoxContent ReadMessageBox(HWND box) {
     MessageBoxContent content;
-    content.caption = WindowText(box);
-    for (const auto& child : Children(box)) {
-        if (!child.visible) continue;
-        if (child.className == L"Button") {
-            content.buttons.push_back(WithoutAmpersands(child.text));
-        } else if (child.className == L"Static") {
-            if ((Style(child.handle) & SS_TYPEMASK) == SS_ICON) {
-                if (SendMessageW(child.handle, STM_GETICON, 0, 0) != 0) content.hasIcon = true;
-            } else if (!child.text.empty()) {
-                content.texts.push_back(child.text);
-            }
+    content.answered = ReadText(box, content.caption);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsVisible(child)) continue;
+        std::wstring text;
+        content.answered &= ReadText(child, text);
+        const std::wstring className = ClassName(child);
+        if (className == L"Button") {
+            content.buttons.push_back(WithoutAmpersands(text));
+        } else if (className == L"Static" && (Style(child) & SS_TYPEMASK) == SS_ICON) {
+            DWORD_PTR icon = 0;
+            content.answered &= SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon) != 0;
+            content.hasIcon |= icon != 0;
+        } else if (className == L"Static" && !text.empty()) {
+            content.texts.push_back(text);
         }
     }
     return content;
+}
+
+bool MessageBoxContent::Complete() const {
+    return answered && !caption.empty() && !texts.empty() && !buttons.empty() &&
+           std::none_of(buttons.begin(), buttons.end(), [](const std::wstring& b) { return b.empty(); });
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxContent* content,
+                       const std::function<void(const std::vector<HWND>&)>& look) {
+    HWND box = nullptr;
+    MessageBoxContent last;
+    WaitUntil(
+        [&] {
+            const std::vector<HWND> windows = TopLevelWindows(processId);
+            if (look) look(windows);
+            const auto found = std::find_if(windows.begin(), windows.end(), [](HWND w) {
+                return IsVisible(w) && ClassName(w) == L"#32770";
+            });
+            HWND seen = found == windows.end() ? nullptr : *found;
+            MessageBoxContent now = seen ? ReadMessageBox(seen) : MessageBoxContent{};
+            const bool steady = seen && seen == box && now.Complete() && now == last;
+            box = seen;
+            last = std::move(now);
+            return steady;
+        },
+        timeoutMs);
+    if (content) *content = last;
+    return box;
 }
 
 bool AnswerMessageBox(HWND box, int commandId) {
@@ -472,6 +502,12 @@ bool Click(int x, int y, DWORD holdMs) {
     if (!MoveCursor(x, y) || !LeftButtonDown()) return false;
     Sleep(holdMs);
     return LeftButtonUp();
+}
+
+bool PressUntil(POINT at, const std::function<bool()>& done, DWORD timeoutMs) {
+    if (!MoveCursor(at.x, at.y) || !LeftButtonDown()) return false;
+    const bool held = WaitUntil(done, timeoutMs);
+    return LeftButtonUp() && held;
 }
 
 bool Drag(POINT from, POINT to, DWORD holdMs, int steps) {

@@ -163,15 +163,26 @@ bool PostClose(HWND window);
 
 // The message boxes (dialog class "#32770") the process shows.
 std::vector<HWND> MessageBoxes(DWORD processId);
-HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
 
 struct MessageBoxContent {
     std::wstring caption;
     std::vector<std::wstring> texts;    // texts of the static controls, in order
     std::vector<std::wstring> buttons;  // captions of the buttons, in order
     bool hasIcon = false;               // a static control showing an icon
+    bool answered = false;              // the box and each control answered every question
+
+    // Laid out: answered, with a caption, a text and buttons that each have
+    // a name.  A box found the moment it shows may not be yet.
+    bool Complete() const;
+    bool operator==(const MessageBoxContent&) const = default;
 };
 MessageBoxContent ReadMessageBox(HWND box);
+// The first message box of the process once it is wholly there: Complete,
+// and read the same at two looks in a row.  After the timeout, the box last
+// seen as it was (nullptr if none).  content, when given, receives what was
+// read; look, when given, sees the process's top-level windows at each look.
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxContent* content = nullptr,
+                       const std::function<void(const std::vector<HWND>&)>& look = {});
 // Presses a button of the box by command id (IDOK, IDYES, ...).
 bool AnswerMessageBox(HWND box, int commandId = IDOK);
 // Presses the button with this caption ("&" accelerators ignored).
@@ -191,6 +202,10 @@ bool RightButtonDown();
 bool RightButtonUp();
 // Move, press, hold for holdMs, release.
 bool Click(int x, int y, DWORD holdMs = 250);
+// Move, press, and hold until done() holds, then release: a program that
+// samples the button on a timer sees the press however late its sample
+// comes.  False if done() never held within timeoutMs.
+bool PressUntil(POINT at, const std::function<bool()>& done, DWORD timeoutMs);
 // Press at from, move to `to` in steps while held, release there.
 bool Drag(POINT from, POINT to, DWORD holdMs = 250, int steps = 8);
 

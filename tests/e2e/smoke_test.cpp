@@ -126,9 +126,9 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     RECT place = e2e::WindowRect(mode);
     EXPECT_EQ(place.left - frame.left, scale->mode.x);
     EXPECT_EQ(place.top - frame.top, scale->mode.y);
-    ASSERT_TRUE(e2e::Click((place.left + place.right) / 2, (place.top + place.bottom) / 2));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return GetPrivateProfileIntW(L"VISTEL", L"How", -1, ini.c_str()) == 1; },
-                               kTimeoutMs));
+    EXPECT_TRUE(e2e::PressUntil({(place.left + place.right) / 2, (place.top + place.bottom) / 2},
+                                [&] { return GetPrivateProfileIntW(L"VISTEL", L"How", -1, ini.c_str()) == 1; },
+                                kTimeoutMs));
 
     ASSERT_TRUE(e2e::PostClose(window));
     DWORD exitCode = 0xFFFFFFFF;

@@ -244,23 +244,12 @@ public:
     std::wstring& Exe() { return exe_; }
     const e2e::Process& Process() const { return process_; }
 
-    // The next message box; nullptr after the timeout.
+    // The next message box, once wholly there; nullptr after the timeout.
     HWND NextBox() {
-        HWND box = nullptr;
-        e2e::WaitUntil(
-            [&] {
-                for (HWND window : e2e::TopLevelWindows(process_.Id())) {
-                    if (!e2e::IsVisible(window)) continue;
-                    if (e2e::ClassName(window) == L"#32770") {
-                        if (!box) box = window;
-                    } else {
-                        windowShown_ = true;
-                    }
-                }
-                return box != nullptr;
-            },
-            kTimeoutMs);
-        return box;
+        return e2e::WaitForMessageBox(process_.Id(), kTimeoutMs, nullptr, [&](const std::vector<HWND>& windows) {
+            for (HWND window : windows)
+                windowShown_ |= e2e::IsVisible(window) && e2e::ClassName(window) != L"#32770";
+        });
     }
 
     // True when the program ended by itself with exit code 0.

@@ -516,74 +516,62 @@ protected:
     HWND delete_ = nullptr;
 };
 
+// 変換 clicked with the mouse, or Enter in the output field, writes the
+// converted cassette into the output folder and completes the folder's
+// backslash, also after a name whose last byte is 0x5C (表); the source
+// stays, and a cassette of that name in the output folder is replaced
+// without a question.
 TEST_F(TovakinDialog, ClickOnConvertWritesIntoTheOutputFolderAndCompletesItsBackslash) {
     // The window opens empty, the check box unticked.
     EXPECT_EQ(Utf8(e2e::WindowText(source_)), "");
     EXPECT_EQ(Output(), "");
     EXPECT_FALSE(Checked(delete_));
     EXPECT_TRUE(e2e::MessageBoxes(process_.Id()).empty());
-
-    const std::wstring src = dir_.File(L"src");
-    const std::wstring out = dir_.File(L"out");
-    ASSERT_TRUE(MakeFolder(src));
-    ASSERT_TRUE(MakeFolder(out));
-    const std::wstring cas = src + L"\\list.cas";
-    const Cassette cassette = MovedCassette(dir_.Path(), L"out");
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-    // A cassette of that name in the output folder is replaced without a question.
-    ASSERT_TRUE(e2e::WriteFileBytes(out + L"\\list.cas", "old\r\n"));
-
-    Fill(cas, out);
-    ASSERT_TRUE(ClickCenter(convert_));
-    const Shown box = NextBox();
-    ASSERT_TRUE(IsDone(box));
-    EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_EQ(Output(), Utf8(out + L"\\"));
-    EXPECT_EQ(Utf8(e2e::WindowText(source_)), Utf8(cas));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_EQ(e2e::NamesIn(out), Names{"list.cas"});
-    EXPECT_EQ(e2e::NamesIn(src), Names{"list.cas"});
-    CloseAndExpectExitCodeZero();
-}
-
-TEST_F(TovakinDialog, EnterInAnEditBoxConverts) {
-    // The output folder's name ends in 表, whose second byte is 0x5C: it
-    // still gets its backslash.
-    const std::wstring src = dir_.File(L"src");
-    const std::wstring out = dir_.File(L"曲表");
-    ASSERT_TRUE(MakeFolder(src));
-    ASSERT_TRUE(MakeFolder(out));
-    const std::wstring cas = src + L"\\list.cas";
-    const Cassette cassette = MovedCassette(dir_.Path(), L"曲表");
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-
-    ASSERT_TRUE(SetText(source_, cas));
-    // Typed into the output field, which keeps the focus for the Enter key.
-    ASSERT_TRUE(FocusWithMouse(output_));
-    ASSERT_TRUE(e2e::TypeUnicode(out));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(output_) == out; })) << Output();
-    ASSERT_TRUE(e2e::SendEnter());
-    Shown box = NextBox();
-    ASSERT_TRUE(IsDone(box));
-    EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
-    EXPECT_EQ(Output(), Utf8(out + L"\\"));
-    ASSERT_TRUE(Answer(box));
-
-    // Again, with the focus back in the field after the box: a folder that
-    // already ends with a backslash is left as it is, and the same source
-    // gives the same cassette.  The box gives the focus back by itself.
-    EXPECT_TRUE(e2e::WaitUntil([&] { return Focused() == output_; }))
-        << "the focus went to \"" << Utf8(e2e::WindowText(Focused())) << "\"";
-    ASSERT_TRUE(FocusWithMouse(output_));
-    ASSERT_TRUE(e2e::SendEnter());
-    box = NextBox();
-    ASSERT_TRUE(IsDone(box));
-    EXPECT_EQ(Output(), Utf8(out + L"\\"));
-    EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_EQ(e2e::NamesIn(out), Names{"list.cas"});
+    enum Press { kClick, kEnterTyped, kEnterAgain };
+    struct Case {
+        const char* name;
+        const wchar_t* output;
+        Press press;
+    };
+    for (const Case& c : {Case{"a click on the convert button", L"out", kClick}, Case{"Enter after typing the folder", L"曲表", kEnterTyped},
+                          // The box gives the focus back to the field, whose
+                          // folder now ends with a backslash: left as it is.
+                          Case{"Enter again, after the box", L"曲表", kEnterAgain}}) {
+        SCOPED_TRACE(c.name);
+        const std::wstring src = dir_.File(L"src");
+        const std::wstring out = dir_.File(c.output);
+        const std::wstring cas = src + L"\\list.cas";
+        const Cassette cassette = MovedCassette(dir_.Path(), c.output);
+        if (c.press != kEnterAgain) {
+            // The source folder is made for the first case and kept.
+            ASSERT_TRUE(MakeFolder(out) && (c.press != kClick || MakeFolder(src)));
+            ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written) && e2e::WriteFileBytes(out + L"\\list.cas", "old\r\n"));
+        }
+        if (c.press == kClick) {
+            Fill(cas, out);
+            ASSERT_TRUE(ClickCenter(convert_));
+        } else if (c.press == kEnterTyped) {
+            Fill(cas, L"");
+            ASSERT_TRUE(FocusWithMouse(output_));
+            ASSERT_TRUE(e2e::TypeUnicode(out));
+            ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(output_) == out; })) << Output();
+            ASSERT_TRUE(e2e::SendEnter());
+        } else {
+            EXPECT_TRUE(e2e::WaitUntil([&] { return Focused() == output_; }))
+                << "the focus went to \"" << Utf8(e2e::WindowText(Focused())) << "\"";
+            ASSERT_TRUE(FocusWithMouse(output_));
+            ASSERT_TRUE(e2e::SendEnter());
+        }
+        const Shown box = NextBox();
+        ASSERT_TRUE(IsDone(box));
+        EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
+        EXPECT_TRUE(HasBytes(cas, cassette.written));
+        EXPECT_EQ(Output(), Utf8(out + L"\\"));
+        EXPECT_EQ(Utf8(e2e::WindowText(source_)), Utf8(cas));
+        ASSERT_TRUE(Answer(box));
+        EXPECT_EQ(e2e::NamesIn(out), Names{"list.cas"});
+        EXPECT_EQ(e2e::NamesIn(src), Names{"list.cas"});
+    }
     CloseAndExpectExitCodeZero();
 }
 

@@ -272,20 +272,6 @@ std::string PixelText(int x, int y, COLORREF is, COLORREF pattern) {
     return text;
 }
 
-// The first pixel of a screen rectangle that does not show the pattern;
-// empty when all do.
-std::string PatternMiss(const RECT& rect, unsigned seed) {
-    e2e::ScreenCapture shot;
-    if (!e2e::CaptureScreen(rect, shot)) return "screen capture failed";
-    for (int y = 0; y < shot.height; ++y) {
-        for (int x = 0; x < shot.width; ++x) {
-            const COLORREF want = PatternAt(seed, rect.left + x, rect.top + y);
-            if (shot.At(x, y) != want) return PixelText(rect.left + x, rect.top + y, shot.At(x, y), want);
-        }
-    }
-    return {};
-}
-
 // Where the labels' texts may put ink in the client area: each text drawn
 // here as the display draws it (same font, alignment and label rectangle,
 // clipped to the label), then widened by two pixels within the label to
@@ -371,6 +357,8 @@ struct PictureReport {
         return pixels > 0 && foreign == 0 && solidText >= 10 && inklessExact == inkless && inkless * 2 > pixels;
     }
 
+    bool AllPattern() const { return pixels > 0 && exact == pixels; }
+
     std::string Describe() const {
         return "pixels " + std::to_string(pixels) + ", pattern " + std::to_string(exact) + ", solid text " +
                std::to_string(solidText) + ", foreign " + std::to_string(foreign) + ", away from the glyphs " +
@@ -380,11 +368,13 @@ struct PictureReport {
     }
 };
 
-PictureReport ComparePicture(HWND window, unsigned seed, COLORREF textColour) {
+// What a screen rectangle shows over the pattern, labels at these places in
+// it (none: the pattern alone, everywhere).
+PictureReport ComparePicture(const RECT& rect, const std::map<std::string, e2e::ChildWindow>& labels, unsigned seed,
+                             COLORREF textColour = kRed) {
     PictureReport report;
-    const RECT rect = e2e::ClientRectOnScreen(window);
-    const SIZE size = e2e::ClientSize(window);
-    const std::vector<bool> ink = InkMask(Labels(window), size);
+    const SIZE size{rect.right - rect.left, rect.bottom - rect.top};
+    const std::vector<bool> ink = InkMask(labels, size);
     e2e::ScreenCapture shot;
     if (!e2e::CaptureScreen(rect, shot)) return report;
     for (int y = 0; y < shot.height; ++y) {
@@ -456,6 +446,13 @@ protected:
         if (e2e::WaitUntil([&] { return LabelText(window_, name) == want; })) return testing::AssertionSuccess();
         return testing::AssertionFailure() << name << " never showed \"" << want << "\"; the labels show"
                                            << AllLabelTexts(window_);
+    }
+
+    // Each label comes to show its text.
+    testing::AssertionResult LabelsBecome(const std::map<std::string, std::wstring>& texts) {
+        for (const auto& [name, text] : texts)
+            if (testing::AssertionResult shown = LabelBecomes(name, text); !shown) return shown;
+        return testing::AssertionSuccess();
     }
 
     // A key of [VISTEL] as the file holds it now.
@@ -546,14 +543,9 @@ TEST_F(VistelTest, LabelsMirrorTheStatusSectionAndFollowItsChanges) {
     EXPECT_EQ(e2e::WindowRect(window_).left, kLeft);
     EXPECT_EQ(e2e::WindowRect(window_).top, kTop);
 
-    EXPECT_TRUE(LabelBecomes("LaPath", L"demo.cas 再生3/12全"));
-    EXPECT_EQ(LabelText(window_, "LaStatusBar"), U8(L"テスト曲 ～ 春"));
-    EXPECT_EQ(LabelText(window_, "LaCurrent"), "01:05");
-    EXPECT_EQ(LabelText(window_, "Label3"), "/");
-    EXPECT_EQ(LabelText(window_, "LaTotal"), "04:32");
-    EXPECT_EQ(LabelText(window_, "LaHow"), U8(L"連続再生"));
-    EXPECT_EQ(LabelText(window_, "LaDevice"), U8(L"再生"));
-    EXPECT_EQ(LabelText(window_, "LaColor"), "Color");
+    EXPECT_TRUE(LabelsBecome({{"LaPath", L"demo.cas 再生3/12全"}, {"LaStatusBar", L"テスト曲 ～ 春"},
+                              {"LaCurrent", L"01:05"}, {"Label3", L"/"}, {"LaTotal", L"04:32"},
+                              {"LaHow", L"連続再生"}, {"LaDevice", L"再生"}, {"LaColor", L"Color"}}));
 
     // The player moves on: another cassette (its folder and its name hold
     // characters whose second byte is a backslash: ソ and 表), the next song,
@@ -564,23 +556,15 @@ TEST_F(VistelTest, LabelsMirrorTheStatusSectionAndFollowItsChanges) {
                                          {L"How", L"2"}, {L"Stop", L"1"}})
         next = With(next, key, value);
     ASSERT_TRUE(Rewrite(next));
-    EXPECT_TRUE(LabelBecomes("LaPath", L"表計算.cas 再生4/12全"));
-    EXPECT_TRUE(LabelBecomes("LaStatusBar", L"次の曲"));
-    EXPECT_TRUE(LabelBecomes("LaCurrent", L"00:07"));
-    EXPECT_TRUE(LabelBecomes("LaTotal", L"03:10"));
-    EXPECT_TRUE(LabelBecomes("LaHow", L"１曲停止"));
-    EXPECT_TRUE(LabelBecomes("LaDevice", L"一時停止"));
+    EXPECT_TRUE(LabelsBecome({{"LaPath", L"表計算.cas 再生4/12全"}, {"LaStatusBar", L"次の曲"}, {"LaCurrent", L"00:07"},
+                              {"LaTotal", L"03:10"}, {"LaHow", L"１曲停止"}, {"LaDevice", L"一時停止"}}));
 
     // Stopped, repeat one song, a negative index; keys spelt in other cases.
     ASSERT_TRUE(Rewrite({{L"VISIBLE", L"1"}, {L"casfile", L"solo.cas"}, {L"playsong", L"停止中"},
                          {L"PlayingIndex", L"-1"}, {L"COUNT", L"0"}, {L"how", L"1"}, {L"PLAY", L"0"}}));
-    EXPECT_TRUE(LabelBecomes("LaPath", L"solo.cas 再生-1/0全"));
-    EXPECT_TRUE(LabelBecomes("LaStatusBar", L"停止中"));
-    EXPECT_TRUE(LabelBecomes("LaHow", L"１曲リピート"));
-    EXPECT_TRUE(LabelBecomes("LaDevice", L"停止"));
     // Absent times read as their default.
-    EXPECT_TRUE(LabelBecomes("LaCurrent", L"00:00"));
-    EXPECT_TRUE(LabelBecomes("LaTotal", L"00:00"));
+    EXPECT_TRUE(LabelsBecome({{"LaPath", L"solo.cas 再生-1/0全"}, {"LaStatusBar", L"停止中"}, {"LaHow", L"１曲リピート"},
+                              {"LaDevice", L"停止"}, {"LaCurrent", L"00:00"}, {"LaTotal", L"00:00"}}));
     EXPECT_TRUE(process_.Running());
 
     // The player no longer wants the display: it closes and saves the
@@ -831,37 +815,6 @@ TEST_F(VistelTest, ALeftHandedUsersPrimaryButtonIsThePhysicalRightOne) {
     ASSERT_TRUE(e2e::EndsWithExitCode(process_));
 }
 
-TEST_F(VistelTest, PressOnTheBackgroundDragsTheWindow) {
-    ASSERT_NO_FATAL_FAILURE(Start(DemoKeys()));
-    RECT before = e2e::WindowRect(window_);
-    ASSERT_EQ(before.left, kLeft);
-    ASSERT_EQ(before.top, kTop);
-
-    const POINT from = BackgroundPoint(window_);
-    const POINT to{from.x + 40, from.y + 25};
-    EXPECT_TRUE(DragWindow(from, to, {kLeft + 40, kTop + 25}));
-    const RECT after = e2e::WindowRect(window_);
-    EXPECT_EQ(after.left, kLeft + 40);
-    EXPECT_EQ(after.top, kTop + 25);
-    EXPECT_EQ(after.right - after.left, kWidth);
-    EXPECT_EQ(after.bottom - after.top, kHeight);
-    EXPECT_TRUE(e2e::IsVisible(window_));
-
-    // A press on the background is no press on a label: no mode step, no
-    // colour step.
-    EXPECT_EQ(LabelText(window_, "LaHow"), U8(L"連続再生"));
-    EXPECT_EQ(Value(L"How"), "0");
-
-    // Moved by a drag, the display still follows the file.
-    ASSERT_TRUE(Rewrite(With(DemoKeys(), L"Current", L"02:00")));
-    EXPECT_TRUE(LabelBecomes("LaCurrent", L"02:00"));
-    EXPECT_EQ(e2e::WindowRect(window_).left, kLeft + 40) << "the window moved after the release";
-    EXPECT_EQ(e2e::WindowRect(window_).top, kTop + 25) << "the window moved after the release";
-
-    ASSERT_NO_FATAL_FAILURE(CloseByPlayer());
-    EXPECT_EQ(Value(L"ColorNum"), "13");
-}
-
 // The system's move loop, as the window menu's "Move" enters it, runs on the
 // display's thread: the poll goes on inside it.  The display is not closed
 // inside the loop, which under Wine swallows a quit posted meanwhile.
@@ -894,15 +847,17 @@ TEST_F(VistelTest, ThePollGoesOnInsideTheSystemsMoveLoop) {
 
 // ---------------------------------------------------------------- transparency
 
+// A press on the background drags the window; only the text seems to float
+// on the picture under it.
 TEST_F(VistelTest, ShowsThePictureUnderItBehindItsTextAndAfterADrag) {
     // A picture around the display's place and where it will be dragged to,
     // on screen before the display starts.
     const RECT area{kLeft - 60, kTop - 40, kLeft + kWidth + 100, kTop + kHeight + 200};
     PatternWindow picture(area, 1);
     ASSERT_NE(picture.Handle(), nullptr);
-    std::string miss;
-    ASSERT_TRUE(e2e::WaitUntil([&] { return (miss = PatternMiss(area, 1)).empty(); }))
-        << "the picture is not on the screen: " << miss;
+    PictureReport shown;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = ComparePicture(area, {}, 1)).AllPattern(); }))
+        << "the picture is not on the screen: " << shown.Describe();
 
     ASSERT_NO_FATAL_FAILURE(Start(DemoKeys()));
     ASSERT_TRUE(LabelBecomes("LaPath", L"demo.cas 再生3/12全"));
@@ -925,16 +880,33 @@ TEST_F(VistelTest, ShowsThePictureUnderItBehindItsTextAndAfterADrag) {
             seed = 2;
             picture.ChangeSeed(seed);
             const RECT left{area.left, area.top, kLeft, area.bottom};
-            ASSERT_TRUE(e2e::WaitUntil([&] { return (miss = PatternMiss(left, seed)).empty(); }))
-                << "the new picture is not on the screen: " << miss;
+            ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = ComparePicture(left, {}, seed)).AllPattern(); }))
+                << "the new picture is not on the screen: " << shown.Describe();
             const POINT from = BackgroundPoint(window_);
             ASSERT_TRUE(DragWindow(from, {from.x + 30, from.y + 110}, {kLeft + 30, kTop + 110}));
         }
-        PictureReport report;
-        e2e::WaitUntil([&] { return (report = ComparePicture(window_, seed, kRed)).ShowsPattern(); });
-        EXPECT_TRUE(report.ShowsPattern()) << report.Describe();
+        e2e::WaitUntil([&] {
+            return (shown = ComparePicture(e2e::ClientRectOnScreen(window_), Labels(window_), seed)).ShowsPattern();
+        });
+        EXPECT_TRUE(shown.ShowsPattern()) << shown.Describe();
     }
+
+    // Dragged, the window keeps its size and shows.  A press on the
+    // background is no press on a label: no mode step (nor a colour step,
+    // as the text is still red).  Moved, the display still follows the
+    // file, and stays where the drag put it.
+    const RECT after = e2e::WindowRect(window_);
+    EXPECT_EQ(after.right - after.left, kWidth);
+    EXPECT_EQ(after.bottom - after.top, kHeight);
+    EXPECT_TRUE(e2e::IsVisible(window_));
+    EXPECT_EQ(LabelText(window_, "LaHow"), U8(L"連続再生"));
+    EXPECT_EQ(Value(L"How"), "0");
+    ASSERT_TRUE(Rewrite(With(DemoKeys(), L"Current", L"02:00")));
+    EXPECT_TRUE(LabelBecomes("LaCurrent", L"02:00"));
+    EXPECT_EQ(e2e::WindowRect(window_).left, kLeft + 30) << "the window moved after the release";
+    EXPECT_EQ(e2e::WindowRect(window_).top, kTop + 110) << "the window moved after the release";
     ASSERT_NO_FATAL_FAILURE(CloseByPlayer());
+    EXPECT_EQ(Value(L"ColorNum"), "13");
 }
 
 // ---------------------------------------------------------------- reliability
@@ -1025,7 +997,7 @@ TEST_F(VistelTest, KeepsRunningWhileThePlayerRewritesTheFileContinuously) {
 
     // When the writes stop, the display settles on the last state.
     ASSERT_TRUE(Rewrite(states[2].keys));
-    for (const auto& [label, text] : states[2].shown) EXPECT_TRUE(LabelBecomes(label, text));
+    EXPECT_TRUE(LabelsBecome(states[2].shown));
 
     ASSERT_NO_FATAL_FAILURE(CloseByPlayer());
     EXPECT_EQ(Value(L"ColorNum"), "13");

@@ -36,26 +36,24 @@ protected:
     HWND window_ = nullptr;
 };
 
-TEST(DriverText, MapsLinuxPathsToDriveZ) {
+TEST(DriverText, MapsPathsConvertsCodePage932QuotesArgumentsAndReportsAFailedStart) {
     EXPECT_EQ(e2e::WinePath(std::string("/tmp/x/a.cas")), L"Z:\\tmp\\x\\a.cas");
     EXPECT_EQ(e2e::WinePath(std::string("/")), L"Z:\\");
     EXPECT_EQ(e2e::WinePath(L"C:\\Music\\a.cas"), L"C:\\Music\\a.cas");
     EXPECT_EQ(e2e::WinePath(std::string("/tmp/\xE6\x9B\xB2.cas")), L"Z:\\tmp\\曲.cas");
     EXPECT_EQ(e2e::FolderOf(L"Z:\\tmp\\x\\a.cas"), L"Z:\\tmp\\x");
-}
-
-TEST(DriverText, ConvertsCodePage932) {
     // 表 is 0x95 0x5C: its second byte is a backslash.
     EXPECT_EQ(e2e::ToCp932(L"表示"), std::string("\x95\x5C\x8E\xA6"));
     EXPECT_EQ(e2e::FromCp932("\x95\x5C\x8E\xA6"), L"表示");
-}
-
-TEST(DriverText, QuotesArgumentsThatNeedIt) {
     EXPECT_EQ(e2e::BuildCommandLine(L"C:\\p.exe", {L"a b", L"", L"c"}), L"\"C:\\p.exe\" \"a b\" \"\" c");
     EXPECT_EQ(e2e::BuildCommandLine(L"C:\\p.exe", {L"say \"hi\""}), L"");
     e2e::Process refused = e2e::Process::Start(L"C:\\p.exe", {L"\""});
     EXPECT_FALSE(refused.Started());
     EXPECT_FALSE(refused.Error().empty());
+    e2e::TempDir dir;
+    e2e::Process missing = e2e::Process::Start(dir.File(L"missing.exe"));
+    EXPECT_FALSE(missing.Started());
+    EXPECT_NE(missing.Error().find(L"CreateProcessW"), std::wstring::npos);
 }
 
 // Settings are read as the platform's profile functions read them, from the
@@ -74,13 +72,6 @@ TEST(DriverFiles, ReadsSettingsAsTheProfileFunctionsDoAndListsFolders) {
     EXPECT_EQ(e2e::NamesIn(dir.Path()), (std::vector<std::string>{"s.ini"}));
 }
 
-TEST(DriverProcess, ReportsAProgramThatCannotStart) {
-    e2e::TempDir dir;
-    e2e::Process missing = e2e::Process::Start(dir.File(L"missing.exe"));
-    EXPECT_FALSE(missing.Started());
-    EXPECT_NE(missing.Error().find(L"CreateProcessW"), std::wstring::npos);
-}
-
 TEST_F(DriverTest, PassesArgumentsAndWorkingFolder) {
     process_.Terminate();
     e2e::TempDir other;
@@ -96,7 +87,7 @@ TEST_F(DriverTest, PassesArgumentsAndWorkingFolder) {
         << e2e::Utf8(e2e::Widen(cwd)) << " vs " << e2e::Utf8(other.Path());
 }
 
-TEST_F(DriverTest, ReadsWindowProperties) {
+TEST_F(DriverTest, ReadsWindowPropertiesAndDirectChildren) {
     EXPECT_EQ(e2e::WindowText(window_), kFixtureText);
     EXPECT_EQ(e2e::ToCp932(e2e::WindowText(window_)), std::string("Fixture \x95\x5C\x8E\xA6"));
     EXPECT_EQ(e2e::ClassName(window_), L"E2EFixture");
@@ -117,9 +108,7 @@ TEST_F(DriverTest, ReadsWindowProperties) {
     EXPECT_NE(std::find(windows.begin(), windows.end(), window_), windows.end());
     const auto own = e2e::TopLevelWindows(GetCurrentProcessId());
     EXPECT_EQ(std::count(own.begin(), own.end(), window_), 0);
-}
 
-TEST_F(DriverTest, ListsDirectChildren) {
     const auto children = e2e::Children(window_);
     ASSERT_EQ(children.size(), 7u);
     const e2e::ChildWindow& label = children[0];

@@ -12,7 +12,6 @@ namespace race {
 
 namespace {
 
-using e2e::kTimeoutMs;
 constexpr int kPlayerKeys = 40;
 
 std::wstring PlayerKey(int i) { return L"Key" + std::to_wstring(100 + i).substr(1); }
@@ -112,31 +111,22 @@ private:
     HWND window_ = nullptr;
 };
 
-// Counts a key the player wrote.
-void PlayerWrote(Tally& tally, const std::string& bytes, const std::wstring& section, const std::wstring& key,
-                 const std::wstring& value) {
-    ++tally.playerKeysWritten;
+// Counts a key the player or the display wrote, which should be in the file
+// by now with its value.
+void Wrote(Tally& tally, bool player, const std::string& bytes, const std::wstring& section, const std::wstring& key,
+           const std::string& value) {
+    ++(player ? tally.playerKeysWritten : tally.displayWrites);
     const std::optional<std::string> now = e2e::IniValueIn(bytes, section, key);
-    if (now == e2e::Utf8(value)) return;
-    ++tally.playerKeysLost;
-    if (tally.firstLoss.empty())
-        tally.firstLoss = "player's " + e2e::Utf8(section + L"/" + key) + " is " + (now ? "\"" + *now + "\"" : "missing") +
-                          " instead of \"" + e2e::Utf8(value) + "\"";
-}
-
-// Counts the display's write of `key`, which should be in the file by now.
-void DisplayWrote(Tally& tally, const std::string& bytes, const std::wstring& key, const std::string& value) {
-    ++tally.displayWrites;
-    const std::optional<std::string> now = e2e::IniValueIn(bytes, L"VISTEL", key);
     if (now == value) return;
-    ++tally.displayWritesLost;
+    ++(player ? tally.playerKeysLost : tally.displayWritesLost);
     if (tally.firstLoss.empty())
-        tally.firstLoss = "display's " + e2e::Utf8(key) + " is " + (now ? "\"" + *now + "\"" : "missing") +
-                          " instead of \"" + value + "\"";
+        tally.firstLoss = (player ? "player's " : "display's ") + e2e::Utf8(section + L"/" + key) + " is " +
+                          (now ? "\"" + *now + "\"" : "missing") + " instead of \"" + value + "\"";
 }
 
 void PlayerKeysOfGeneration(Tally& tally, const std::string& bytes, int generation) {
-    for (int i = 1; i <= kPlayerKeys; ++i) PlayerWrote(tally, bytes, L"Sorbel", PlayerKey(i), PlayerValue(i, generation));
+    for (int i = 1; i <= kPlayerKeys; ++i)
+        Wrote(tally, true, bytes, L"Sorbel", PlayerKey(i), e2e::Utf8(PlayerValue(i, generation)));
 }
 
 // Quit: a click on "Color" changes the scheme (13, red, to 14, silver); then
@@ -157,9 +147,9 @@ bool QuitRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
     }
     if (!display.WaitForEnd(error)) return false;
     const std::string bytes = display.Bytes();
-    PlayerWrote(tally, bytes, L"VISTEL", L"Visible", L"0");
+    Wrote(tally, true, bytes, L"VISTEL", L"Visible", "0");
     PlayerKeysOfGeneration(tally, bytes, 2);
-    DisplayWrote(tally, bytes, L"ColorNum", "14");
+    Wrote(tally, false, bytes, L"VISTEL", L"ColorNum", "14");
     return true;
 }
 
@@ -199,7 +189,7 @@ bool HeldRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
     e2e::WaitUntil([&] { return e2e::IniValueIn(display.Bytes(), L"VISTEL", L"How") == "1"; });
     const std::string bytes = display.Bytes();
     PlayerKeysOfGeneration(tally, bytes, 2);
-    DisplayWrote(tally, bytes, L"How", "1");
+    Wrote(tally, false, bytes, L"VISTEL", L"How", "1");
     if (!display.Running()) ++tally.wrongCloses;
     return display.Close(error);
 }
@@ -238,10 +228,10 @@ bool LockRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
         return false;
     }
     e2e::WaitUntil([&] { return e2e::IniValueIn(display.Bytes(), L"VISTEL", L"How") == "1"; });
-    DisplayWrote(tally, display.Bytes(), L"How", "1");
+    Wrote(tally, false, display.Bytes(), L"VISTEL", L"How", "1");
     WritePrivateProfileStringW(L"VISTEL", L"PlaySong", L"Next", ini.c_str());
     const bool follows = e2e::WaitUntil([&] { return display.Label(L"Next") != nullptr; });
-    PlayerWrote(tally, display.Bytes(), L"VISTEL", L"PlaySong", L"Next");
+    Wrote(tally, true, display.Bytes(), L"VISTEL", L"PlaySong", "Next");
     if (!follows) {
         error = "the display no longer follows the player";
         return false;

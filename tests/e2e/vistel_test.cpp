@@ -85,7 +85,9 @@ struct Replacements {
 
 // Replaces a file in one step, as a careful player would: a reader sees the
 // old or the new content, never a half-written file.  Every attempt is
-// counted in `count`; one that Vistel refused ends the replacement.
+// counted in `count`; one that Vistel refused ends the replacement, and a
+// rename refused while a reader holds the file is tried again (for as long
+// as a hang allows, however long a slow reader takes).
 bool ReplaceAtomically(const std::wstring& path, const std::string& bytes, const std::wstring& tempName,
                        Replacements& count) {
     const std::wstring temp = e2e::FolderOf(path) + L"\\" + tempName;
@@ -94,7 +96,8 @@ bool ReplaceAtomically(const std::wstring& path, const std::string& bytes, const
         ++count.refused;
         if (count.firstRefusal == 0) count.firstRefusal = error;
     };
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    const ULONGLONG end = GetTickCount64() + e2e::kTimeoutMs;
+    for (int attempt = 0; GetTickCount64() < end; ++attempt) {
         // Also right after a refused rename, while a reader may still hold
         // the file.
         HANDLE access = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,

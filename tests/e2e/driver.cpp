@@ -122,6 +122,13 @@ std::wstring ProgramPath(const std::wstring& name) {
     return found == ProgramPaths().end() ? std::wstring() : found->second;
 }
 
+testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
+    path = ProgramPath(name);
+    if (path.empty()) return testing::AssertionFailure() << "no --program=" << Utf8(name) << "=<path> argument";
+    if (!FileExists(path)) return testing::AssertionFailure() << Utf8(path) << " does not exist";
+    return testing::AssertionSuccess();
+}
+
 // ---------------------------------------------------------------- text, paths
 
 std::wstring Widen(const std::string& utf8) { return Convert(CP_UTF8, utf8); }
@@ -194,10 +201,47 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring CopyInto(const std::wstring& file, const std::wstring& folder, const std::wstring& newName) {
-    std::wstring name = newName.empty() ? file.substr(file.find_last_of(L"\\/") + 1) : newName;
-    std::wstring target = folder + L"\\" + name;
+std::wstring CopyInto(const std::wstring& file, const std::wstring& folder) {
+    std::wstring target = folder + L"\\" + file.substr(file.find_last_of(L"\\/") + 1);
     return CopyFileW(file.c_str(), target.c_str(), FALSE) ? target : std::wstring();
+}
+
+std::vector<std::string> NamesIn(const std::wstring& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(Utf8(name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> IniValue(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return std::nullopt;
+    return IniValueIn(bytes, section, key);
+}
+
+std::optional<std::string> IniValueIn(const std::string& bytes, const std::wstring& section, const std::wstring& key) {
+    static TempDir copies;
+    static unsigned count = 0;
+    const std::wstring copy = copies.File(L"read" + std::to_wstring(++count) + L".ini");
+    const std::wstring text = L"\xFEFF" + FromCp932(bytes);
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    if (!WriteFileBytes(copy, utf16)) return std::nullopt;
+    // A default no file holds: a key that is there but empty reads empty.
+    const wchar_t missing[] = L"\x01";
+    std::wstring value(65536, L'\0');
+    const DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), missing, value.data(),
+                                             static_cast<DWORD>(value.size()), copy.c_str());
+    DeleteFileW(copy.c_str());
+    value.resize(n);
+    if (value == missing) return std::nullopt;
+    return Utf8(value);
 }
 
 // ---------------------------------------------------------------- waiting
@@ -207,7 +251,20 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD in
     for (;;) {
         if (condition()) return true;
         if (GetTickCount64() >= deadline) return false;
-        Sleep(intervalMs);
+        Pause(intervalMs);
+    }
+}
+
+void Pause(DWORD ms) {
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64();; now = GetTickCount64()) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (now >= deadline) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     }
 }
 
@@ -287,6 +344,21 @@ bool Process::WaitForExit(DWORD timeoutMs, DWORD& exitCode) {
     return GetExitCodeProcess(process_, &exitCode) != 0;
 }
 
+testing::AssertionResult EndsWithExitCode(Process& process, DWORD expected) {
+    DWORD exitCode = 0xFFFFFFFF;
+    if (!process.WaitForExit(kTimeoutMs, exitCode)) {
+        auto failure = testing::AssertionFailure() << "the program did not end";
+        for (HWND box : MessageBoxes(process.Id())) {
+            const MessageBoxContent content = ReadMessageBox(box);
+            failure << "; it shows a message box \"" << Utf8(content.caption) << "\":";
+            for (const auto& text : content.texts) failure << " \"" << Utf8(text) << "\"";
+        }
+        return failure;
+    }
+    if (exitCode != expected) return testing::AssertionFailure() << "exit code " << exitCode;
+    return testing::AssertionSuccess();
+}
+
 void Process::Terminate() {
     if (Running()) {
         TerminateProcess(process_, 255);
@@ -334,27 +406,43 @@ HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD time
                          [&](HWND window) { return IsVisible(window) && WindowText(window) == text; });
 }
 
-std::wstring WindowText(HWND window) {
-    // WM_GETTEXT, not GetWindowTextW: for a window of another process the
-    // latter returns only the caption stored by the system, never the text
-    // of an edit control the user typed into.  One message per try, into a
-    // buffer that grows until the text fits: a length asked for first could
-    // be out of date by the time the text is fetched, as the program may
-    // change it in between.
+HWND WaitForDisplay(DWORD processId) {
+    return WaitForWindow(processId, kTimeoutMs, [](HWND window) {
+        return IsVisible(window) && ClientSize(window).cx > 0 && WindowText(window) == L"Vistel";
+    });
+}
+
+namespace {
+
+// WM_GETTEXT, not GetWindowTextW: for a window of another process the latter
+// returns only the caption stored by the system, never the text of an edit
+// control the user typed into.  One message per try, into a buffer that
+// grows until the text fits: a length asked for first could be out of date
+// by the time the text is fetched, as the program may change it in between.
+// False when the window does not answer.
+bool ReadText(HWND window, std::wstring& text) {
     for (std::size_t size = 1024;; size *= 4) {
-        std::wstring text(size, L'\0');
+        text.assign(size, L'\0');
         DWORD_PTR got = 0;
         if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                                 SMTO_ABORTIFHUNG, 5000, &got))
-            return {};
+                                 SMTO_ABORTIFHUNG, 5000, &got)) {
+            text.clear();
+            return false;
+        }
         if (got + 1 < size || size >= (1u << 20)) {
             text.resize(std::min<size_t>(static_cast<size_t>(got), size - 1));
-            return text;
+            return true;
         }
     }
 }
 
-std::string WindowTextCp932(HWND window) { return ToCp932(WindowText(window)); }
+}  // namespace
+
+std::wstring WindowText(HWND window) {
+    std::wstring text;
+    ReadText(window, text);
+    return text;
+}
 
 std::wstring ClassName(HWND window) {
     wchar_t name[256];
@@ -378,6 +466,17 @@ POINT ClientOrigin(HWND window) {
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
     return origin;
+}
+
+RECT ClientRectOnScreen(HWND window) {
+    const POINT origin = ClientOrigin(window);
+    const SIZE size = ClientSize(window);
+    return {origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
+}
+
+POINT CentreOf(HWND window) {
+    const RECT r = WindowRect(window);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
 LONG_PTR Style(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
@@ -414,35 +513,53 @@ std::vector<HWND> MessageBoxes(DWORD processId) {
     return boxes;
 }
 
-HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
-    HWND box = nullptr;
-    WaitUntil(
-        [&] {
-            auto boxes = MessageBoxes(processId);
-            if (boxes.empty()) return false;
-            box = boxes.front();
-            return true;
-        },
-        timeoutMs);
-    return box;
-}
-
 MessageBoxContent ReadMessageBox(HWND box) {
     MessageBoxContent content;
-    content.caption = WindowText(box);
-    for (const auto& child : Children(box)) {
-        if (!child.visible) continue;
-        if (child.className == L"Button") {
-            content.buttons.push_back(WithoutAmpersands(child.text));
-        } else if (child.className == L"Static") {
-            if ((Style(child.handle) & SS_TYPEMASK) == SS_ICON) {
-                if (SendMessageW(child.handle, STM_GETICON, 0, 0) != 0) content.hasIcon = true;
-            } else if (!child.text.empty()) {
-                content.texts.push_back(child.text);
-            }
+    content.answered = ReadText(box, content.caption);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsVisible(child)) continue;
+        std::wstring text;
+        content.answered &= ReadText(child, text);
+        const std::wstring className = ClassName(child);
+        if (className == L"Button") {
+            content.buttons.push_back(WithoutAmpersands(text));
+        } else if (className == L"Static" && (Style(child) & SS_TYPEMASK) == SS_ICON) {
+            DWORD_PTR icon = 0;
+            content.answered &= SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon) != 0;
+            content.hasIcon |= icon != 0;
+        } else if (className == L"Static" && !text.empty()) {
+            content.texts.push_back(text);
         }
     }
     return content;
+}
+
+bool MessageBoxContent::Complete() const {
+    return answered && !caption.empty() && !texts.empty() && !buttons.empty() &&
+           std::none_of(buttons.begin(), buttons.end(), [](const std::wstring& b) { return b.empty(); });
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxContent* content,
+                       const std::function<void(const std::vector<HWND>&)>& look) {
+    HWND box = nullptr;
+    MessageBoxContent last;
+    WaitUntil(
+        [&] {
+            const std::vector<HWND> windows = TopLevelWindows(processId);
+            if (look) look(windows);
+            const auto found = std::find_if(windows.begin(), windows.end(), [](HWND w) {
+                return IsVisible(w) && ClassName(w) == L"#32770";
+            });
+            HWND seen = found == windows.end() ? nullptr : *found;
+            MessageBoxContent now = seen ? ReadMessageBox(seen) : MessageBoxContent{};
+            const bool steady = seen && seen == box && now.Complete() && now == last;
+            box = seen;
+            last = std::move(now);
+            return steady;
+        },
+        timeoutMs);
+    if (content) *content = last;
+    return box;
 }
 
 bool AnswerMessageBox(HWND box, int commandId) {
@@ -465,40 +582,43 @@ bool PressButton(HWND dialog, const std::wstring& caption) {
 bool MoveCursor(int x, int y) { return SetCursorPos(x, y) != 0; }
 bool LeftButtonDown() { return SendMouseButton(MOUSEEVENTF_LEFTDOWN); }
 bool LeftButtonUp() { return SendMouseButton(MOUSEEVENTF_LEFTUP); }
-bool RightButtonDown() { return SendMouseButton(MOUSEEVENTF_RIGHTDOWN); }
-bool RightButtonUp() { return SendMouseButton(MOUSEEVENTF_RIGHTUP); }
 
 bool Click(int x, int y, DWORD holdMs) {
     if (!MoveCursor(x, y) || !LeftButtonDown()) return false;
-    Sleep(holdMs);
+    Pause(holdMs);
     return LeftButtonUp();
 }
 
-bool Drag(POINT from, POINT to, DWORD holdMs, int steps) {
-    if (steps < 1) steps = 1;
-    if (!MoveCursor(from.x, from.y) || !LeftButtonDown()) return false;
-    Sleep(holdMs);
-    for (int i = 1; i <= steps; ++i) {
-        MoveCursor(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
-        Sleep(holdMs);
-    }
-    return LeftButtonUp();
+bool PressUntil(POINT at, const std::function<bool()>& done, DWORD timeoutMs) {
+    HeldButton button;
+    if (!MoveCursor(at.x, at.y) || !button.Press()) return false;
+    const bool held = WaitUntil(done, timeoutMs);
+    return button.Release() && held;
+}
+
+bool HeldButton::Press() {
+    pressed_ = SendMouseButton(right_ ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    return pressed_;
+}
+
+bool HeldButton::Release() {
+    if (!pressed_) return true;
+    pressed_ = false;
+    return SendMouseButton(right_ ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
 }
 
 bool Activate(HWND window) {
     return SetForegroundWindow(window) != 0 &&
-           WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
+           WaitUntil([&] { return GetForegroundWindow() == window; });
 }
 
-bool SendKey(WORD virtualKey) {
+bool SendEnter() {
     INPUT inputs[2]{};
     inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = VK_RETURN;
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     return SendInputs(inputs, 2);
 }
-
-bool SendEnter() { return SendKey(VK_RETURN); }
 
 bool TypeUnicode(const std::wstring& text) {
     for (wchar_t c : text) {
@@ -515,13 +635,6 @@ bool TypeUnicode(const std::wstring& text) {
 bool PostKey(HWND window, WORD virtualKey) {
     return PostMessageW(window, WM_KEYDOWN, virtualKey, KeyLParam(virtualKey, false)) &&
            PostMessageW(window, WM_KEYUP, virtualKey, KeyLParam(virtualKey, true));
-}
-
-bool PostText(HWND window, const std::wstring& text) {
-    for (wchar_t c : text) {
-        if (!PostMessageW(window, WM_CHAR, c, 1)) return false;
-    }
-    return true;
 }
 
 // ---------------------------------------------------------------- screen
@@ -566,6 +679,13 @@ bool CaptureScreen(const RECT& rect, ScreenCapture& capture) {
     if (memory) DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+int CountColour(const RECT& rect, COLORREF colour) {
+    ScreenCapture shot;
+    if (!CaptureScreen(rect, shot)) return -1;
+    const std::uint32_t want = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    return static_cast<int>(std::count(shot.pixels.begin(), shot.pixels.end(), want));
 }
 
 }  // namespace e2e

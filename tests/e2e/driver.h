@@ -1,20 +1,27 @@
 // Drives the real programs from outside, as a user would, for the end-to-end
 // tests run under Wine: starts a program, finds its windows, reads what they
-// show, answers its message boxes, and works the mouse and keyboard.
+// show, answers its message boxes, works the mouse and keyboard, and reads
+// the files the programs write.
 //
 // Test code only: it talks to Win32 directly, which the programs never do.
-// Every wait takes a timeout that only guards against a hang; no test depends
-// on how fast anything happens.
+// Every wait takes a timeout that only guards against a hang, and waits for
+// the thing itself, not for a first sign of it: no test depends on how fast
+// anything happens.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace e2e {
+
+// Guards against a hang only; a first Wine start can take several seconds.
+constexpr DWORD kTimeoutMs = 30000;
 
 // ---------------------------------------------------------------- programs under test
 
@@ -24,8 +31,11 @@ namespace e2e {
 // start of main; ProgramPath gives one as a Windows path, empty if not given.
 void ReadProgramPaths();
 std::wstring ProgramPath(const std::wstring& name);
+// ProgramPath, failing with what is missing when the path is not given or
+// names no file.
+testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path);
 
-// ---------------------------------------------------------------- text, paths
+// ---------------------------------------------------------------- text, paths, files
 
 std::wstring Widen(const std::string& utf8);
 std::string Utf8(const std::wstring& text);
@@ -60,15 +70,32 @@ private:
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 bool FileExists(const std::wstring& path);
-// Copies a file into a folder under its own name (or newName); returns the new path,
+// Copies a file into a folder under its own name; returns the new path,
 // empty on failure.
-std::wstring CopyInto(const std::wstring& file, const std::wstring& folder,
-                      const std::wstring& newName = L"");
+std::wstring CopyInto(const std::wstring& file, const std::wstring& folder);
+// The names in a folder (not "." and ".."), in UTF-8, sorted: what a run
+// left behind, a temporary file included.
+std::vector<std::string> NamesIn(const std::wstring& folder);
+
+// A key's value in a settings file as the platform's profile functions read
+// it (GetPrivateProfileStringW, what the player itself uses), in UTF-8;
+// nullopt when the file or the key is missing.  The file's bytes, code page
+// 932 text, are read in one piece and handed to the profile functions as a
+// UTF-16 copy: they would read the file itself in the system's code page,
+// which need not be 932 (Wine's prefixes here have 1252).  Each copy has a
+// name never used before, so no copy the profile functions cache can answer.
+std::optional<std::string> IniValue(const std::wstring& path, const std::wstring& section, const std::wstring& key);
+std::optional<std::string> IniValueIn(const std::string& bytes, const std::wstring& section, const std::wstring& key);
 
 // ---------------------------------------------------------------- waiting
 
-// Polls condition every interval until it holds (true) or timeoutMs passes (false).
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD intervalMs = 20);
+// Polls condition every interval until it holds (true) or timeoutMs passes
+// (false), handling the messages of the calling thread's own windows
+// meanwhile (a picture the test shows is painted and repainted).
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs, DWORD intervalMs = 20);
+// Waits ms, handling the calling thread's messages: for a hold, never as a
+// wait for something to happen.
+void Pause(DWORD ms);
 
 // ---------------------------------------------------------------- processes
 
@@ -114,16 +141,22 @@ private:
 // a double quote.
 std::wstring BuildCommandLine(const std::wstring& exe, const std::vector<std::wstring>& args);
 
+// The program ends by itself with this exit code; if it does not end, the
+// failure names the message boxes it shows (an exception box, say).
+testing::AssertionResult EndsWithExitCode(Process& process, DWORD expected = 0);
+
 // ---------------------------------------------------------------- windows
 
 // The top-level windows of a process, visible or not, in Z order.
 std::vector<HWND> TopLevelWindows(DWORD processId);
 // The first top-level window of the process that satisfies match (any window
 // when match is empty), waiting up to timeoutMs for it to appear; nullptr if none.
-HWND WaitForWindow(DWORD processId, DWORD timeoutMs,
-                   const std::function<bool(HWND)>& match = {});
+HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match = {});
 // The first visible top-level window of the process with exactly this text.
 HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD timeoutMs);
+// The display's window, once shown: the program's own hidden window has the
+// same text but no size.
+HWND WaitForDisplay(DWORD processId);
 // The windows of the process the shell gives a task bar button (and an
 // entry in the task switcher): visible top-level windows that are either
 // marked as application windows, or owned by no window and not tool windows.
@@ -132,12 +165,12 @@ std::vector<HWND> TaskbarWindows(DWORD processId);
 // The text a window reports for WM_GETTEXT (also the content of another
 // process's edit control); empty if the window does not answer.
 std::wstring WindowText(HWND window);
-// The window text as code page 932 bytes.
-std::string WindowTextCp932(HWND window);
 std::wstring ClassName(HWND window);
 RECT WindowRect(HWND window);           // screen coordinates, frame included
 SIZE ClientSize(HWND window);
 POINT ClientOrigin(HWND window);        // screen position of the client area's top left
+RECT ClientRectOnScreen(HWND window);
+POINT CentreOf(HWND window);            // of the window's rectangle, on the screen
 LONG_PTR Style(HWND window);
 LONG_PTR ExStyle(HWND window);
 bool IsVisible(HWND window);
@@ -163,15 +196,26 @@ bool PostClose(HWND window);
 
 // The message boxes (dialog class "#32770") the process shows.
 std::vector<HWND> MessageBoxes(DWORD processId);
-HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
 
 struct MessageBoxContent {
     std::wstring caption;
     std::vector<std::wstring> texts;    // texts of the static controls, in order
     std::vector<std::wstring> buttons;  // captions of the buttons, in order
     bool hasIcon = false;               // a static control showing an icon
+    bool answered = false;              // the box and each control answered every question
+
+    // Laid out: answered, with a caption, a text and buttons that each have
+    // a name.  A box found the moment it shows may not be yet.
+    bool Complete() const;
+    bool operator==(const MessageBoxContent&) const = default;
 };
 MessageBoxContent ReadMessageBox(HWND box);
+// The first message box of the process once it is wholly there: Complete,
+// and read the same at two looks in a row.  After the timeout, the box last
+// seen as it was (nullptr if none).  content, when given, receives what was
+// read; look, when given, sees the process's top-level windows at each look.
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxContent* content = nullptr,
+                       const std::function<void(const std::vector<HWND>&)>& look = {});
 // Presses a button of the box by command id (IDOK, IDYES, ...).
 bool AnswerMessageBox(HWND box, int commandId = IDOK);
 // Presses the button with this caption ("&" accelerators ignored).
@@ -180,29 +224,42 @@ bool PressButton(HWND dialog, const std::wstring& caption);
 // ---------------------------------------------------------------- input
 
 // The mouse, in screen coordinates.  Programs that sample the button state on
-// a timer only see a press that lasts across a sample, so hold for several of
-// their intervals.
+// a timer only see a press that lasts across a sample: hold until what the
+// press does shows (PressUntil, HeldButton).
 bool MoveCursor(int x, int y);
 bool LeftButtonDown();
 bool LeftButtonUp();
-// The physical right button, which a left-handed user's swapped buttons
-// make the primary one.
-bool RightButtonDown();
-bool RightButtonUp();
 // Move, press, hold for holdMs, release.
 bool Click(int x, int y, DWORD holdMs = 250);
-// Press at from, move to `to` in steps while held, release there.
-bool Drag(POINT from, POINT to, DWORD holdMs = 250, int steps = 8);
+// Move, press, and hold until done() holds, then release.  False if done()
+// never held within timeoutMs.
+bool PressUntil(POINT at, const std::function<bool()>& done, DWORD timeoutMs = kTimeoutMs);
+
+// A button held down from Press until Release, or until the object goes, so
+// that a test that ends while holding it lets go.  The right one is the
+// physical right button, which a left-handed user's swapped buttons make the
+// primary one.
+class HeldButton {
+public:
+    explicit HeldButton(bool right = false) : right_(right) {}
+    ~HeldButton() { Release(); }
+    HeldButton(const HeldButton&) = delete;
+    HeldButton& operator=(const HeldButton&) = delete;
+    bool Press();
+    bool Release();
+
+private:
+    bool right_;
+    bool pressed_ = false;
+};
 
 // Brings a top-level window to the foreground for keyboard input.
 bool Activate(HWND window);
 // Keys through the system input queue, to the focused window.
-bool SendKey(WORD virtualKey);
 bool SendEnter();
 bool TypeUnicode(const std::wstring& text);
-// Keys posted straight to one window, whether or not it has the focus.
+// A key posted straight to one window, whether or not it has the focus.
 bool PostKey(HWND window, WORD virtualKey);
-bool PostText(HWND window, const std::wstring& text);
 
 // ---------------------------------------------------------------- screen
 
@@ -217,5 +274,7 @@ struct ScreenCapture {
     COLORREF At(int x, int y) const;
 };
 bool CaptureScreen(const RECT& rect, ScreenCapture& capture);
+// Pixels of a screen rectangle with exactly this colour; -1 if it cannot be read.
+int CountColour(const RECT& rect, COLORREF colour);
 
 }  // namespace e2e

@@ -9,22 +9,16 @@
 
 namespace {
 
-// Guards against a hang only.
-constexpr DWORD kTimeoutMs = 30000;
+using e2e::kTimeoutMs;
 const std::wstring kFixtureText = L"Fixture 表示";
 
 // Starts the fixture in a fresh folder and finds its window.
 class DriverTest : public testing::Test {
 protected:
     void SetUp() override {
-        const std::wstring exe = e2e::ProgramPath(L"Fixture");
-        ASSERT_FALSE(exe.empty()) << "no --program=Fixture=<path> argument";
+        ASSERT_TRUE(e2e::ProgramAvailable(L"Fixture", exe_));
         ASSERT_FALSE(dir_.Path().empty());
-        Start({});
-    }
-
-    void Start(const std::vector<std::wstring>& args) {
-        process_ = e2e::Process::Start(e2e::ProgramPath(L"Fixture"), args, dir_.Path());
+        process_ = e2e::Process::Start(exe_, {}, dir_.Path());
         ASSERT_TRUE(process_.Started()) << e2e::Utf8(process_.Error());
         window_ = e2e::WaitForWindowWithText(process_.Id(), kFixtureText, kTimeoutMs);
         ASSERT_NE(window_, nullptr);
@@ -36,44 +30,52 @@ protected:
         return e2e::WaitUntil([&] { return Status().find(part) != std::wstring::npos; }, kTimeoutMs);
     }
 
+    std::wstring exe_;
     e2e::TempDir dir_;
     e2e::Process process_;
     HWND window_ = nullptr;
 };
 
-TEST(DriverText, MapsLinuxPathsToDriveZ) {
+TEST(DriverText, MapsPathsConvertsCodePage932QuotesArgumentsAndReportsAFailedStart) {
     EXPECT_EQ(e2e::WinePath(std::string("/tmp/x/a.cas")), L"Z:\\tmp\\x\\a.cas");
     EXPECT_EQ(e2e::WinePath(std::string("/")), L"Z:\\");
     EXPECT_EQ(e2e::WinePath(L"C:\\Music\\a.cas"), L"C:\\Music\\a.cas");
     EXPECT_EQ(e2e::WinePath(std::string("/tmp/\xE6\x9B\xB2.cas")), L"Z:\\tmp\\曲.cas");
     EXPECT_EQ(e2e::FolderOf(L"Z:\\tmp\\x\\a.cas"), L"Z:\\tmp\\x");
-}
-
-TEST(DriverText, ConvertsCodePage932) {
     // 表 is 0x95 0x5C: its second byte is a backslash.
     EXPECT_EQ(e2e::ToCp932(L"表示"), std::string("\x95\x5C\x8E\xA6"));
     EXPECT_EQ(e2e::FromCp932("\x95\x5C\x8E\xA6"), L"表示");
-}
-
-TEST(DriverText, QuotesArgumentsThatNeedIt) {
     EXPECT_EQ(e2e::BuildCommandLine(L"C:\\p.exe", {L"a b", L"", L"c"}), L"\"C:\\p.exe\" \"a b\" \"\" c");
     EXPECT_EQ(e2e::BuildCommandLine(L"C:\\p.exe", {L"say \"hi\""}), L"");
     e2e::Process refused = e2e::Process::Start(L"C:\\p.exe", {L"\""});
     EXPECT_FALSE(refused.Started());
     EXPECT_FALSE(refused.Error().empty());
-}
-
-TEST(DriverProcess, ReportsAProgramThatCannotStart) {
     e2e::TempDir dir;
     e2e::Process missing = e2e::Process::Start(dir.File(L"missing.exe"));
     EXPECT_FALSE(missing.Started());
     EXPECT_NE(missing.Error().find(L"CreateProcessW"), std::wstring::npos);
 }
 
+// Settings are read as the platform's profile functions read them, from the
+// file as it is at that moment: a rewrite at once, within the same tick of
+// the file system's clock, is read too.
+TEST(DriverFiles, ReadsSettingsAsTheProfileFunctionsDoAndListsFolders) {
+    e2e::TempDir dir;
+    const std::wstring ini = dir.File(L"s.ini");
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, e2e::ToCp932(L"[Sorbel]\r\nKey=other\r\n[vistel]\r\n key = 表ソ ～ 春 \r\nEmpty=\r\n")));
+    EXPECT_EQ(e2e::IniValue(ini, L"VISTEL", L"KEY"), e2e::Utf8(L"表ソ ～ 春"));
+    EXPECT_EQ(e2e::IniValue(ini, L"VISTEL", L"Empty"), "");
+    EXPECT_EQ(e2e::IniValue(ini, L"VISTEL", L"Missing"), std::nullopt);
+    EXPECT_EQ(e2e::IniValue(dir.File(L"none.ini"), L"VISTEL", L"Key"), std::nullopt);
+    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nKey=2\r\n"));
+    EXPECT_EQ(e2e::IniValue(ini, L"VISTEL", L"Key"), "2");
+    EXPECT_EQ(e2e::NamesIn(dir.Path()), (std::vector<std::string>{"s.ini"}));
+}
+
 TEST_F(DriverTest, PassesArgumentsAndWorkingFolder) {
     process_.Terminate();
     e2e::TempDir other;
-    process_ = e2e::Process::Start(e2e::ProgramPath(L"Fixture"), {L"plain", L"with space", L"日本語", L""},
+    process_ = e2e::Process::Start(exe_, {L"plain", L"with space", L"日本語", L""},
                                    other.Path());
     ASSERT_TRUE(process_.Started());
     ASSERT_NE(e2e::WaitForWindowWithText(process_.Id(), kFixtureText, kTimeoutMs), nullptr);
@@ -85,9 +87,9 @@ TEST_F(DriverTest, PassesArgumentsAndWorkingFolder) {
         << e2e::Utf8(e2e::Widen(cwd)) << " vs " << e2e::Utf8(other.Path());
 }
 
-TEST_F(DriverTest, ReadsWindowProperties) {
+TEST_F(DriverTest, ReadsWindowPropertiesAndDirectChildren) {
     EXPECT_EQ(e2e::WindowText(window_), kFixtureText);
-    EXPECT_EQ(e2e::WindowTextCp932(window_), std::string("Fixture \x95\x5C\x8E\xA6"));
+    EXPECT_EQ(e2e::ToCp932(e2e::WindowText(window_)), std::string("Fixture \x95\x5C\x8E\xA6"));
     EXPECT_EQ(e2e::ClassName(window_), L"E2EFixture");
     const RECT frame = e2e::WindowRect(window_);
     EXPECT_EQ(frame.left, 100);
@@ -106,11 +108,9 @@ TEST_F(DriverTest, ReadsWindowProperties) {
     EXPECT_NE(std::find(windows.begin(), windows.end(), window_), windows.end());
     const auto own = e2e::TopLevelWindows(GetCurrentProcessId());
     EXPECT_EQ(std::count(own.begin(), own.end(), window_), 0);
-}
 
-TEST_F(DriverTest, ListsDirectChildren) {
     const auto children = e2e::Children(window_);
-    ASSERT_EQ(children.size(), 6u);
+    ASSERT_EQ(children.size(), 7u);
     const e2e::ChildWindow& label = children[0];
     EXPECT_EQ(label.className, L"Static");
     EXPECT_EQ(label.text, L"ラベル");
@@ -131,55 +131,68 @@ TEST_F(DriverTest, ListsDirectChildren) {
     EXPECT_EQ(e2e::FindChild(window_, L"&Box"), children[1].handle);
 }
 
-TEST_F(DriverTest, ReadsAndAnswersMessageBoxWithIcon) {
-    EXPECT_TRUE(e2e::MessageBoxes(process_.Id()).empty());
-    ASSERT_TRUE(e2e::PressButton(window_, L"Box"));
-    HWND box = e2e::WaitForMessageBox(process_.Id(), kTimeoutMs);
-    ASSERT_NE(box, nullptr);
-    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
-    EXPECT_EQ(content.caption, L"見出し");
-    EXPECT_EQ(content.texts, std::vector<std::wstring>{L"本文です"});
+TEST_F(DriverTest, ReadsAndAnswersMessageBoxes) {
+    struct Case {
+        const wchar_t* button;
+        std::wstring caption, text;
+        bool icon;
+        bool byName;  // answered by the button's caption, not by its id
+    };
+    int answered = 0;
+    for (const Case& c : {Case{L"Box", L"見出し", L"本文です", true, false},
+                          Case{L"&Plain", L"Fixture", L"ただの本文", false, true}}) {
+        SCOPED_TRACE(e2e::Utf8(c.button));
+        EXPECT_TRUE(e2e::MessageBoxes(process_.Id()).empty());
+        ASSERT_TRUE(e2e::PressButton(window_, c.button));
+        e2e::MessageBoxContent content;
+        HWND box = e2e::WaitForMessageBox(process_.Id(), kTimeoutMs, &content);
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(content.Complete());
+        EXPECT_EQ(content, e2e::ReadMessageBox(box));
+        EXPECT_EQ(content.caption, c.caption);
+        EXPECT_EQ(content.texts, std::vector<std::wstring>{c.text});
+        EXPECT_EQ(content.buttons, std::vector<std::wstring>{L"OK"});
+        EXPECT_EQ(content.hasIcon, c.icon);
+        ASSERT_TRUE(c.byName ? e2e::PressButton(box, L"OK") : e2e::AnswerMessageBox(box, IDOK));
+        EXPECT_TRUE(StatusHas(L"box=1")) << e2e::Utf8(Status());
+        EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::MessageBoxes(process_.Id()).empty(); }, kTimeoutMs));
+        ++answered;
+    }
+    EXPECT_EQ(answered, 2);
+}
+
+// A box that shows before its caption, text and button name are there is
+// taken only once they all are.
+TEST_F(DriverTest, WaitsForAMessageBoxToBeFilledIn) {
+    ASSERT_TRUE(e2e::PressButton(window_, L"&Late"));
+    e2e::MessageBoxContent content;
+    ASSERT_NE(e2e::WaitForMessageBox(process_.Id(), kTimeoutMs, &content), nullptr);
+    EXPECT_EQ(content.caption, L"遅い箱");
+    EXPECT_EQ(content.texts, std::vector<std::wstring>{L"遅れて出る本文"});
     EXPECT_EQ(content.buttons, std::vector<std::wstring>{L"OK"});
-    EXPECT_TRUE(content.hasIcon);
-    ASSERT_TRUE(e2e::AnswerMessageBox(box, IDOK));
-    EXPECT_TRUE(StatusHas(L"box=1")) << e2e::Utf8(Status());
-    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::MessageBoxes(process_.Id()).empty(); }, kTimeoutMs));
 }
 
-TEST_F(DriverTest, SeesPlainMessageBoxWithoutIconAndPressesItsButtonByName) {
-    ASSERT_TRUE(e2e::PressButton(window_, L"&Plain"));
-    HWND box = e2e::WaitForMessageBox(process_.Id(), kTimeoutMs);
-    ASSERT_NE(box, nullptr);
-    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
-    EXPECT_EQ(content.caption, L"Fixture");
-    EXPECT_EQ(content.texts, std::vector<std::wstring>{L"ただの本文"});
-    EXPECT_FALSE(content.hasIcon);
-    ASSERT_TRUE(e2e::PressButton(box, L"OK"));
-    EXPECT_TRUE(StatusHas(L"box=1")) << e2e::Utf8(Status());
-}
-
-TEST_F(DriverTest, HeldClickIsSeenAsMessageAndByPolling) {
+// A press held until the fixture's poll has seen it, however late that
+// comes, is seen as a message too.
+TEST_F(DriverTest, HeldPressIsSeenByPollingAndAsMessage) {
     const POINT origin = e2e::ClientOrigin(window_);
-    ASSERT_TRUE(e2e::Click(origin.x + 200, origin.y + 20, 250));
+    EXPECT_TRUE(e2e::PressUntil({origin.x + 200, origin.y + 20}, [&] { return Status().find(L"polled=1 ") != std::wstring::npos; }))
+        << e2e::Utf8(Status());
     POINT cursor{};
     GetCursorPos(&cursor);
     EXPECT_EQ(cursor.x, origin.x + 200);
     EXPECT_EQ(cursor.y, origin.y + 20);
     EXPECT_TRUE(StatusHas(L"clicks=1 ")) << e2e::Utf8(Status());
-    EXPECT_TRUE(StatusHas(L"polled=1 ")) << e2e::Utf8(Status());
 }
 
 TEST_F(DriverTest, TypesIntoFocusedEditAndSendsEnter) {
     HWND edit = GetDlgItem(window_, 102);
-    ASSERT_TRUE(e2e::PostText(edit, L"ab日本"));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(edit) == L"ab日本"; }, kTimeoutMs))
-        << e2e::Utf8(e2e::WindowText(edit));
     ASSERT_TRUE(e2e::PostKey(edit, VK_RETURN));
     EXPECT_TRUE(StatusHas(L"enters=1 ")) << e2e::Utf8(Status());
 
     ASSERT_TRUE(e2e::Activate(window_));
-    ASSERT_TRUE(e2e::TypeUnicode(L"xy"));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(edit) == L"ab日本xy"; }, kTimeoutMs))
+    ASSERT_TRUE(e2e::TypeUnicode(L"ab日本"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(edit) == L"ab日本"; }, kTimeoutMs))
         << e2e::Utf8(e2e::WindowText(edit));
     ASSERT_TRUE(e2e::SendEnter());
     EXPECT_TRUE(StatusHas(L"enters=2 ")) << e2e::Utf8(Status());
@@ -187,32 +200,26 @@ TEST_F(DriverTest, TypesIntoFocusedEditAndSendsEnter) {
 
 TEST_F(DriverTest, CapturesScreenPixels) {
     const POINT origin = e2e::ClientOrigin(window_);
+    EXPECT_EQ(e2e::ClientRectOnScreen(window_).right, origin.x + 240);
     // A part of the client area that no child covers: the class brush colour.
     const RECT area{origin.x + 190, origin.y + 135, origin.x + 230, origin.y + 155};
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::CountColour(area, RGB(10, 200, 30)) == 40 * 20; }, kTimeoutMs));
     e2e::ScreenCapture capture;
-    ASSERT_TRUE(e2e::WaitUntil([&] {
-        return e2e::CaptureScreen(area, capture) && capture.At(0, 0) == RGB(10, 200, 30);
-    }, kTimeoutMs));
-    ASSERT_EQ(capture.width, 40);
-    ASSERT_EQ(capture.height, 20);
-    for (int y = 0; y < capture.height; ++y)
-        for (int x = 0; x < capture.width; ++x) ASSERT_EQ(capture.At(x, y), RGB(10, 200, 30)) << x << "," << y;
+    ASSERT_TRUE(e2e::CaptureScreen(area, capture));
+    EXPECT_EQ(capture.width, 40);
+    EXPECT_EQ(capture.height, 20);
+    EXPECT_EQ(capture.At(39, 19), RGB(10, 200, 30));
     // The label covers the window's colour with its own background and text
-    // once its first WM_PAINT has run.
+    // once its first WM_PAINT has run; its text is drawn in the default
+    // text colour, black.
     const RECT label{origin.x + 10, origin.y + 10, origin.x + 110, origin.y + 30};
-    EXPECT_TRUE(e2e::WaitUntil([&] {
-        return e2e::CaptureScreen(label, capture) &&
-               std::count(capture.pixels.begin(), capture.pixels.end(), 0x0AC81Eu) == 0;
-    }, kTimeoutMs));
-    // Its text is drawn in the default text colour, black.
-    EXPECT_GT(std::count(capture.pixels.begin(), capture.pixels.end(), 0u), 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::CountColour(label, RGB(10, 200, 30)) == 0; }, kTimeoutMs));
+    EXPECT_GT(e2e::CountColour(label, RGB(0, 0, 0)), 0);
 }
 
 TEST_F(DriverTest, CloseEndsProgramWithItsExitCode) {
     ASSERT_TRUE(e2e::PostClose(window_));
-    DWORD exitCode = 0;
-    ASSERT_TRUE(process_.WaitForExit(kTimeoutMs, exitCode));
-    EXPECT_EQ(exitCode, 7u);
+    EXPECT_TRUE(e2e::EndsWithExitCode(process_, 7));
     EXPECT_FALSE(process_.Running());
 }
 

@@ -3,7 +3,8 @@
 // programs build.  It records its arguments and working folder, shows a
 // popup window with a few child controls, counts clicks (as messages and as
 // polled button states), Enter keys and message-box answers in a status
-// label, and ends with exit code 7 when its window closes.
+// label, shows a box that is filled in only after it shows, and ends with
+// exit code 7 when its window closes.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -19,6 +20,8 @@ int g_enters = 0;
 int g_box = 0;
 bool g_wasDown = false;
 HWND g_edit = nullptr;
+HWND g_late = nullptr;
+int g_lateStep = 0;
 
 void WriteUtf8(const wchar_t* name, const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -63,10 +66,21 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         Child(window, L"Static", L"hidden", SS_LEFT, 120, 10, 60, 20, 103);
         Child(window, L"Static", L"", WS_VISIBLE | SS_LEFT, 10, 110, 220, 20, kStatusId);
         Child(window, L"Button", L"&Plain", WS_VISIBLE | BS_PUSHBUTTON, 100, 40, 80, 24, 105);
+        Child(window, L"Button", L"&Late", WS_VISIBLE | BS_PUSHBUTTON, 190, 40, 40, 24, 106);
         ShowStatus(window);
         SetTimer(window, 1, 50, nullptr);
         return 0;
     case WM_TIMER: {
+        // The late box gets its caption, its text and its button's name
+        // one at a time.
+        if (wParam == 2) {
+            ++g_lateStep;
+            if (g_lateStep == 1) SetWindowTextW(g_late, L"遅い箱");
+            if (g_lateStep == 2) SetDlgItemTextW(g_late, 10, L"遅れて出る本文");
+            if (g_lateStep == 3) SetDlgItemTextW(g_late, IDOK, L"OK");
+            if (g_lateStep == 3) KillTimer(window, 2);
+            return 0;
+        }
         // Samples the button the way a polling display does.
         bool down = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
         if (down && !g_wasDown) {
@@ -90,6 +104,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == 105) {
             g_box = MessageBoxW(window, L"ただの本文", L"Fixture", MB_OK);
             ShowStatus(window);
+        } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == 106) {
+            g_late = CreateWindowExW(0, L"#32770", L"", WS_POPUP | WS_CAPTION | WS_VISIBLE, 360, 120, 200, 100, window,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr);
+            Child(g_late, L"Static", L"", WS_VISIBLE, 10, 10, 180, 20, 10);
+            Child(g_late, L"Button", L"", WS_VISIBLE | BS_PUSHBUTTON, 10, 40, 60, 24, IDOK);
+            SetTimer(window, 2, 200, nullptr);
         }
         return 0;
     case WM_DESTROY:

@@ -5,7 +5,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "driver.h"
 
@@ -13,13 +12,6 @@ namespace race {
 
 namespace {
 
-// Guards against a hang only.
-constexpr DWORD kTimeoutMs = 30000;
-// How long the display may take to bring a write home once the player lets
-// go of its file (it waits in steps of 10 ms), with room for a slow machine.
-constexpr DWORD kSettleMs = 5000;
-// A press the display samples every 50 ms must last across several polls.
-constexpr DWORD kHoldMs = 250;
 constexpr int kPlayerKeys = 40;
 
 std::wstring PlayerKey(int i) { return L"Key" + std::to_wstring(100 + i).substr(1); }
@@ -39,35 +31,13 @@ std::string PlayerFile(int generation, int how) {
     return e2e::ToCp932(text);
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                                                  b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
-}
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// A key's value in the file's bytes, read directly: the profile functions
-// may answer from their copy of the file.
-std::optional<std::string> ValueIn(const std::string& bytes, const std::string& section, const std::string& key) {
-    bool inSection = false;
-    for (size_t start = 0; start < bytes.size();) {
-        size_t end = bytes.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = bytes.size();
-        const std::string line = Trim(bytes.substr(start, end - start));
-        start = end + 1;
-        if (!line.empty() && line[0] == '[') {
-            inSection = EqualNoCase(Trim(line.substr(1, line.find(']') - 1)), section);
-        } else if (inSection) {
-            const size_t equals = line.find('=');
-            if (equals != std::string::npos && EqualNoCase(Trim(line.substr(0, equals)), key))
-                return Trim(line.substr(equals + 1));
-        }
-    }
-    return std::nullopt;
+// The text of a label as the window system keeps it: read without a message
+// that would wait for the display, which may be waiting for the player's
+// file at that moment.
+std::wstring StoredText(HWND label) {
+    wchar_t text[256] = {};
+    GetWindowTextW(label, text, 256);
+    return text;
 }
 
 // A copy of the display in a fresh folder beside its own settings file.
@@ -85,12 +55,9 @@ public:
             error = "cannot start the display: " + e2e::Utf8(process_.Error());
             return false;
         }
-        // The display's own window, not the program's hidden one of the same name.
-        window_ = e2e::WaitForWindow(process_.Id(), kTimeoutMs, [](HWND w) {
-            return e2e::IsVisible(w) && e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
-        });
         // Shown, and a poll has put up the cassette line.
-        if (!window_ || !e2e::WaitUntil([&] { return Label(L"race.cas 再生1/9全") != nullptr; }, kTimeoutMs)) {
+        window_ = e2e::WaitForDisplay(process_.Id());
+        if (!window_ || !e2e::WaitUntil([&] { return Label(L"race.cas 再生1/9全") != nullptr; })) {
             error = "the display never showed the player's state";
             return false;
         }
@@ -106,21 +73,19 @@ public:
     bool Running() const { return process_.Running(); }
 
     HWND Label(const std::wstring& text) const { return e2e::FindChild(window_, text); }
+    // Pixels of the display in this colour.
+    int Colour(COLORREF colour) const { return e2e::CountColour(e2e::ClientRectOnScreen(window_), colour); }
 
-    // Moves the cursor onto a label and holds the left button there for
-    // kHoldMs, running `whileHeld` once the button is down.
-    bool Click(HWND label, const std::function<void()>& whileHeld = {}) {
-        RECT r;
-        if (!label || !GetWindowRect(label, &r) || !e2e::MoveCursor((r.left + r.right) / 2, (r.top + r.bottom) / 2))
-            return false;
-        const ULONGLONG pressed = GetTickCount64();
-        if (!e2e::LeftButtonDown()) return false;
+    // Presses the left button on a label, runs `whileHeld` once it is down,
+    // and holds it until `done` shows that the display took the press.
+    bool Click(HWND label, const std::function<bool()>& done, const std::function<void()>& whileHeld = {}) {
+        e2e::HeldButton button;
+        if (!label || !e2e::MoveCursor(e2e::CentreOf(label).x, e2e::CentreOf(label).y) || !button.Press()) return false;
         if (whileHeld) whileHeld();
-        const ULONGLONG held = GetTickCount64() - pressed;
-        if (held < kHoldMs) Sleep(static_cast<DWORD>(kHoldMs - held));
-        const bool released = e2e::LeftButtonUp();
+        const bool taken = e2e::WaitUntil(done);
+        const bool released = button.Release();
         e2e::MoveCursor(5, 5);
-        return released;
+        return taken && released;
     }
 
     // Asks the display to close as the player does, and waits for its end.
@@ -133,12 +98,9 @@ public:
     }
 
     bool WaitForEnd(std::string& error) {
-        DWORD exitCode = 1;
-        if (!process_.WaitForExit(kTimeoutMs, exitCode) || exitCode != 0) {
-            error = "the display did not end with exit code 0";
-            return false;
-        }
-        return true;
+        const testing::AssertionResult ended = e2e::EndsWithExitCode(process_);
+        if (!ended) error = std::string("the display: ") + ended.message();
+        return ended;
     }
 
 private:
@@ -149,45 +111,34 @@ private:
     HWND window_ = nullptr;
 };
 
-// Counts a key the player wrote.
-void PlayerWrote(Tally& tally, const std::string& bytes, const std::string& section, const std::string& key,
-                 const std::string& value) {
-    ++tally.playerKeysWritten;
-    std::optional<std::string> now = ValueIn(bytes, section, key);
+// Counts a key the player or the display wrote, which should be in the file
+// by now with its value.
+void Wrote(Tally& tally, bool player, const std::string& bytes, const std::wstring& section, const std::wstring& key,
+           const std::string& value) {
+    ++(player ? tally.playerKeysWritten : tally.displayWrites);
+    const std::optional<std::string> now = e2e::IniValueIn(bytes, section, key);
     if (now == value) return;
-    ++tally.playerKeysLost;
+    ++(player ? tally.playerKeysLost : tally.displayWritesLost);
     if (tally.firstLoss.empty())
-        tally.firstLoss = "player's " + section + "/" + key + " is " + (now ? "\"" + *now + "\"" : "missing") +
-                          " instead of \"" + value + "\"";
-}
-
-// Counts the display's write of `key`, which should be in the file by now.
-void DisplayWrote(Tally& tally, const std::string& bytes, const std::string& key, const std::string& value) {
-    ++tally.displayWrites;
-    std::optional<std::string> now = ValueIn(bytes, "VISTEL", key);
-    if (now == value) return;
-    ++tally.displayWritesLost;
-    if (tally.firstLoss.empty())
-        tally.firstLoss = "display's " + key + " is " + (now ? "\"" + *now + "\"" : "missing") + " instead of \"" +
-                          value + "\"";
+        tally.firstLoss = (player ? "player's " : "display's ") + e2e::Utf8(section + L"/" + key) + " is " +
+                          (now ? "\"" + *now + "\"" : "missing") + " instead of \"" + value + "\"";
 }
 
 void PlayerKeysOfGeneration(Tally& tally, const std::string& bytes, int generation) {
     for (int i = 1; i <= kPlayerKeys; ++i)
-        PlayerWrote(tally, bytes, "Sorbel", e2e::Utf8(PlayerKey(i)), e2e::Utf8(PlayerValue(i, generation)));
+        Wrote(tally, true, bytes, L"Sorbel", PlayerKey(i), e2e::Utf8(PlayerValue(i, generation)));
 }
 
-// Quit: a click on "Color" changes the scheme (13 to 14); then the player
-// writes Visible=0 and its keys one by one, and the display closes, saving
-// ColorNum, somewhere among them.
+// Quit: a click on "Color" changes the scheme (13, red, to 14, silver); then
+// the player writes Visible=0 and its keys one by one, and the display
+// closes, saving ColorNum, somewhere among them.
 bool QuitRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std::string& error) {
     Display display;
     if (!display.Start(exe, PlayerFile(1, 0), error)) return false;
-    if (!display.Click(display.Label(L"Color"))) {
-        error = "no mouse input";
+    if (!display.Click(display.Label(L"Color"), [&] { return display.Colour(RGB(0xC0, 0xC0, 0xC0)) > 20; })) {
+        error = "a press on Color changed no colour";
         return false;
     }
-    Sleep(100);  // the release is seen
     const std::wstring& ini = display.Ini();
     WritePrivateProfileStringW(L"VISTEL", L"Visible", L"0", ini.c_str());
     for (int i = 1; i <= kPlayerKeys; ++i) {
@@ -196,14 +147,14 @@ bool QuitRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
     }
     if (!display.WaitForEnd(error)) return false;
     const std::string bytes = display.Bytes();
-    PlayerWrote(tally, bytes, "VISTEL", "Visible", "0");
+    Wrote(tally, true, bytes, L"VISTEL", L"Visible", "0");
     PlayerKeysOfGeneration(tally, bytes, 2);
-    DisplayWrote(tally, bytes, "ColorNum", "14");
+    Wrote(tally, false, bytes, L"VISTEL", L"ColorNum", "14");
     return true;
 }
 
 // Held: the player opens its file for writing, sharing reads only, the user
-// clicks the mode label (連続再生 to １曲リピート, How=1), and after 15 to
+// presses the mode label (連続再生 to １曲リピート, How=1), and after 15 to
 // 200 ms the player rewrites the whole file (its keys of a new generation,
 // How still 0 as it knew it) and lets go.
 bool HeldRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std::string& error) {
@@ -219,7 +170,8 @@ bool HeldRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
     const DWORD holdMs = 15 + random() % 186;
     bool rewritten = false;
     bool open = true;
-    const bool clicked = display.Click(display.Label(L"連続再生"), [&] {
+    HWND mode = display.Label(L"連続再生");
+    const bool clicked = display.Click(mode, [&] { return StoredText(mode) == L"１曲リピート"; }, [&] {
         Sleep(holdMs);
         const std::string whole = PlayerFile(2, 0);
         DWORD written = 0;
@@ -231,25 +183,26 @@ bool HeldRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
     });
     if (open) CloseHandle(held);
     if (!clicked || !rewritten) {
-        error = clicked ? "the player could not rewrite its file" : "no mouse input";
+        error = clicked ? "the player could not rewrite its file" : "a press on the mode label stepped nothing";
         return false;
     }
-    e2e::WaitUntil([&] { return ValueIn(display.Bytes(), "VISTEL", "How") == "1"; }, kSettleMs);
-    std::string bytes = display.Bytes();
+    e2e::WaitUntil([&] { return e2e::IniValueIn(display.Bytes(), L"VISTEL", L"How") == "1"; });
+    const std::string bytes = display.Bytes();
     PlayerKeysOfGeneration(tally, bytes, 2);
-    DisplayWrote(tally, bytes, "How", "1");
+    Wrote(tally, false, bytes, L"VISTEL", L"How", "1");
     if (!display.Running()) ++tally.wrongCloses;
     return display.Close(error);
 }
 
 // Lock: the player holds its file with no sharing for half a second, and the
-// user clicks the mode label meanwhile.  The display shows nothing new and
-// stays open; its click reaches the file once the lock is gone; it then
+// user presses the mode label meanwhile.  The display shows nothing new and
+// stays open; its press reaches the file once the lock is gone; it then
 // follows the player again.
 bool LockRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std::string& error) {
     Display display;
     if (!display.Start(exe, PlayerFile(1, 0), error)) return false;
     const std::wstring& ini = display.Ini();
+    HWND mode = display.Label(L"連続再生");
     HANDLE lock = CreateFileW(ini.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (lock == INVALID_HANDLE_VALUE) {
@@ -258,7 +211,7 @@ bool LockRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
     }
     const ULONGLONG locked = GetTickCount64();
     Sleep(random() % 100);
-    const bool clicked = display.Click(display.Label(L"連続再生"));
+    const bool clicked = display.Click(mode, [&] { return StoredText(mode) == L"１曲リピート"; });
     bool closed = false;
     while (GetTickCount64() - locked < 500) {
         closed = closed || !display.Running();
@@ -271,14 +224,14 @@ bool LockRound(const std::wstring& exe, std::mt19937& random, Tally& tally, std:
         return true;
     }
     if (!clicked) {
-        error = "no mouse input";
+        error = "a press on the mode label stepped nothing";
         return false;
     }
-    e2e::WaitUntil([&] { return ValueIn(display.Bytes(), "VISTEL", "How") == "1"; }, kSettleMs);
-    DisplayWrote(tally, display.Bytes(), "How", "1");
+    e2e::WaitUntil([&] { return e2e::IniValueIn(display.Bytes(), L"VISTEL", L"How") == "1"; });
+    Wrote(tally, false, display.Bytes(), L"VISTEL", L"How", "1");
     WritePrivateProfileStringW(L"VISTEL", L"PlaySong", L"Next", ini.c_str());
-    const bool follows = e2e::WaitUntil([&] { return display.Label(L"Next") != nullptr; }, kSettleMs);
-    PlayerWrote(tally, display.Bytes(), "VISTEL", "PlaySong", "Next");
+    const bool follows = e2e::WaitUntil([&] { return display.Label(L"Next") != nullptr; });
+    Wrote(tally, true, display.Bytes(), L"VISTEL", L"PlaySong", "Next");
     if (!follows) {
         error = "the display no longer follows the player";
         return false;

@@ -16,9 +16,7 @@
 
 namespace {
 
-// Guards against a hang only; a first Wine start in a fresh prefix can take
-// several seconds.
-constexpr DWORD kTimeoutMs = 30000;
+using e2e::kTimeoutMs;
 
 // What the programs' layouts come to at a setting of the screen: Vistel's
 // client area and the place of its mode label, Tovakin's client area and
@@ -65,39 +63,28 @@ testing::AssertionResult OneTaskbarButton(DWORD processId, const std::wstring& t
     return testing::AssertionSuccess();
 }
 
-// The program's path from the command line, or a failure naming what is missing.
-testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
-    path = e2e::ProgramPath(name);
-    if (path.empty())
-        return testing::AssertionFailure() << "no --program=" << e2e::Utf8(name) << "=<path> argument";
-    if (!e2e::FileExists(path))
-        return testing::AssertionFailure() << e2e::Utf8(path) << " does not exist";
-    return testing::AssertionSuccess();
+// Vistel reads Sorbel.ini from its own folder: a copy runs in `folder`
+// beside these settings.  Its window once shown (and so laid out), or nullptr.
+HWND StartVistelIn(const std::wstring& folder, const std::string& settings, e2e::Process& vistel) {
+    std::wstring exe;
+    EXPECT_TRUE(e2e::ProgramAvailable(L"Vistel", exe));
+    const std::wstring copy = exe.empty() ? exe : e2e::CopyInto(exe, folder);
+    if (copy.empty() || !e2e::WriteFileBytes(folder + L"\\Sorbel.ini", settings)) return nullptr;
+    vistel = e2e::Process::Start(copy, {}, folder);
+    EXPECT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
+    return vistel.Started() ? e2e::WaitForDisplay(vistel.Id()) : nullptr;
 }
 
 TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     const Scale* scale = ExpectedScale();
     ASSERT_NE(scale, nullptr);
-    std::wstring exe;
-    ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
-    // Vistel reads Sorbel.ini from its own folder: run a copy in a fresh
-    // folder, with a status section that keeps the window open.
+    // A status section that keeps the window open; shown by its first poll.
     e2e::TempDir dir;
     ASSERT_FALSE(dir.Path().empty());
-    const std::wstring copy = e2e::CopyInto(exe, dir.Path());
-    ASSERT_FALSE(copy.empty());
     const std::wstring ini = dir.File(L"Sorbel.ini");
-    ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nVisible=1\r\n"));
-
-    e2e::Process vistel = e2e::Process::Start(copy, {}, dir.Path());
-    ASSERT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
-
-    // The display window is hidden until something shows it, so it is found
-    // by its text, not by visibility; a window of zero size is not it.
-    HWND window = e2e::WaitForWindow(vistel.Id(), kTimeoutMs, [](HWND w) {
-        return e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
-    });
-    ASSERT_NE(window, nullptr) << "no window with text \"Vistel\"";
+    e2e::Process vistel;
+    HWND window = StartVistelIn(dir.Path(), "[VISTEL]\r\nVisible=1\r\n", vistel);
+    ASSERT_NE(window, nullptr) << "no window with text \"Vistel\" shown";
 
     const SIZE client = e2e::ClientSize(window);
     EXPECT_EQ(client.cx, scale->vistel.cx);
@@ -113,8 +100,7 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_NE(e2e::ExStyle(window) & WS_EX_TOPMOST, 0);
 
-    // Shown by its first poll, with one task bar button named after the program.
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::IsVisible(window); }, kTimeoutMs));
+    // One task bar button named after the program.
     HWND button = nullptr;
     EXPECT_TRUE(OneTaskbarButton(vistel.Id(), L"Vistel", button));
     EXPECT_EQ(GetWindow(window, GW_OWNER), button);
@@ -126,21 +112,15 @@ TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     RECT place = e2e::WindowRect(mode);
     EXPECT_EQ(place.left - frame.left, scale->mode.x);
     EXPECT_EQ(place.top - frame.top, scale->mode.y);
-    ASSERT_TRUE(e2e::Click((place.left + place.right) / 2, (place.top + place.bottom) / 2));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return GetPrivateProfileIntW(L"VISTEL", L"How", -1, ini.c_str()) == 1; },
-                               kTimeoutMs));
+    EXPECT_TRUE(e2e::PressUntil(e2e::CentreOf(mode), [&] { return e2e::IniValue(ini, L"VISTEL", L"How") == "1"; }));
 
     ASSERT_TRUE(e2e::PostClose(window));
-    DWORD exitCode = 0xFFFFFFFF;
-    ASSERT_TRUE(vistel.WaitForExit(kTimeoutMs, exitCode)) << "Vistel did not end after WM_CLOSE";
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(e2e::EndsWithExitCode(vistel)) << "after WM_CLOSE";
     // Closing saves the colour scheme: the default 13, as nothing changed it.
-    EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 13);
+    EXPECT_EQ(e2e::IniValue(ini, L"VISTEL", L"ColorNum"), "13");
 }
 
 TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
-    std::wstring exe;
-    ASSERT_TRUE(ProgramAvailable(L"Vistel", exe));
     // Hangul, and "¥" (U+00A5), have no code page 932 form: the display must
     // still read and write the Sorbel.ini of its own folder, and never that
     // of a look-alike ("A¥B" is not "A\B").
@@ -153,29 +133,19 @@ TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
         SCOPED_TRACE(e2e::Utf8(name));
         const std::wstring folder = dir.File(name);
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        const std::wstring copy = e2e::CopyInto(exe, folder);
-        ASSERT_FALSE(copy.empty());
         const std::wstring ini = folder + L"\\Sorbel.ini";
-        ASSERT_TRUE(e2e::WriteFileBytes(ini, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n"));
-
-        e2e::Process vistel = e2e::Process::Start(copy, {}, folder);
-        ASSERT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
-        HWND window = e2e::WaitForWindow(vistel.Id(), kTimeoutMs, [](HWND w) {
-            return e2e::WindowText(w) == L"Vistel" && e2e::ClientSize(w).cx > 0;
-        });
+        e2e::Process vistel;
+        HWND window = StartVistelIn(folder, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n", vistel);
         ASSERT_NE(window, nullptr);
         // The cassette line shows what the file holds.
-        ASSERT_TRUE(
-            e2e::WaitUntil([&] { return e2e::FindChild(window, L"demo.cas 再生0/0全") != nullptr; }, kTimeoutMs));
+        ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::FindChild(window, L"demo.cas 再生0/0全") != nullptr; }));
 
         // Changed behind its back, so that the close has a scheme to write.
         ASSERT_TRUE(WritePrivateProfileStringW(L"VISTEL", L"ColorNum", L"3", ini.c_str()));
         ASSERT_TRUE(e2e::PostClose(window));
-        DWORD exitCode = 0xFFFFFFFF;
-        ASSERT_TRUE(vistel.WaitForExit(kTimeoutMs, exitCode));
-        EXPECT_EQ(exitCode, 0u);
+        ASSERT_TRUE(e2e::EndsWithExitCode(vistel));
         // The scheme read at start is the one saved at close, in the same file.
-        EXPECT_EQ(GetPrivateProfileIntW(L"VISTEL", L"ColorNum", -1, ini.c_str()), 2);
+        EXPECT_EQ(e2e::IniValue(ini, L"VISTEL", L"ColorNum"), "2");
         std::string bytes;
         ASSERT_TRUE(e2e::ReadFileBytes(dir.File(L"A\\B\\Sorbel.ini"), bytes));
         EXPECT_EQ(bytes, decoy);
@@ -186,7 +156,7 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     const Scale* scale = ExpectedScale();
     ASSERT_NE(scale, nullptr);
     std::wstring exe;
-    ASSERT_TRUE(ProgramAvailable(L"Tovakin", exe));
+    ASSERT_TRUE(e2e::ProgramAvailable(L"Tovakin", exe));
     e2e::TempDir dir;
     ASSERT_FALSE(dir.Path().empty());
     const std::wstring copy = e2e::CopyInto(exe, dir.Path());
@@ -227,9 +197,7 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsIconic(button) && e2e::IsVisible(window); }, kTimeoutMs));
 
     ASSERT_TRUE(e2e::PostClose(window));
-    DWORD exitCode = 0xFFFFFFFF;
-    ASSERT_TRUE(tovakin.WaitForExit(kTimeoutMs, exitCode)) << "Tovakin did not end after WM_CLOSE";
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(e2e::EndsWithExitCode(tovakin)) << "after WM_CLOSE";
 }
 
 // What a console program wrote and how it ended.
@@ -296,7 +264,7 @@ std::vector<std::string> Lines(const std::string& bytes) {
 
 TEST(StandInSmoke, SetsAndShowsJapaneseExactlyAndRefusesWhatCodePage932CannotHold) {
     std::wstring exe;
-    ASSERT_TRUE(ProgramAvailable(L"StandIn", exe));
+    ASSERT_TRUE(e2e::ProgramAvailable(L"StandIn", exe));
     e2e::TempDir dir;
     e2e::TempDir scratch;
     ASSERT_FALSE(dir.Path().empty());

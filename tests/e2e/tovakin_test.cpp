@@ -17,9 +17,8 @@
 
 namespace {
 
-// Guards against a hang only; a first Wine start in a fresh prefix can take
-// several seconds.
-constexpr DWORD kTimeoutMs = 30000;
+using e2e::kTimeoutMs;
+using Names = std::vector<std::string>;
 
 const std::wstring kWindowCaption = L"Zelbin - カセットファイルの絶対パスを相対パスに変換するぞ！";
 const std::wstring kTitle = L"Zelbin";
@@ -68,28 +67,6 @@ bool SetReadOnly(const std::wstring& path) { return SetFileAttributesW(path.c_st
 bool IsReadOnly(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-// The names in a folder, sorted: a failed write must leave no half-written
-// or temporary file behind.
-std::vector<std::wstring> NamesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::vector<std::string> Utf8Names(const std::vector<std::wstring>& names) {
-    std::vector<std::string> out;
-    for (const auto& name : names) out.push_back(Utf8(name));
-    return out;
 }
 
 // The system's own wording of an error, as it ends a report of a failed save.
@@ -185,138 +162,180 @@ Cassette MovedCassette(const std::wstring& root, const std::wstring& output) {
     });
 }
 
-// ---------------------------------------------------------------- program and boxes
+// ---------------------------------------------------------------- message boxes
 
-testing::AssertionResult ProgramAvailable(std::wstring& path) {
-    path = e2e::ProgramPath(L"Tovakin");
-    if (path.empty()) return testing::AssertionFailure() << "no --program=Tovakin=<path> argument";
-    if (!e2e::FileExists(path)) return testing::AssertionFailure() << Utf8(path) << " does not exist";
-    return testing::AssertionSuccess();
+// A message box once wholly there, and what it showed then.
+struct Shown {
+    HWND box = nullptr;
+    e2e::MessageBoxContent content;
+};
+
+// The next box of the process.  windowShown, when given, learns whether a
+// window other than a box was shown at any look.
+Shown NextBox(DWORD processId, bool* windowShown = nullptr) {
+    Shown shown;
+    shown.box = e2e::WaitForMessageBox(processId, kTimeoutMs, &shown.content, [&](const std::vector<HWND>& windows) {
+        for (HWND window : windows)
+            if (windowShown && e2e::IsVisible(window) && e2e::ClassName(window) != L"#32770") *windowShown = true;
+    });
+    return shown;
 }
 
-testing::AssertionResult IsBox(HWND box, const std::wstring& caption, const std::wstring& text, bool icon) {
-    if (!box) return testing::AssertionFailure() << "no message box appeared";
-    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
-    std::string shown = "caption ";
-    shown += Quoted(content.caption);
-    shown += ", texts [";
+std::string Describe(const e2e::MessageBoxContent& content) {
+    std::string shown = "caption " + Quoted(content.caption) + ", texts [";
     for (const auto& t : content.texts) shown += Quoted(t) + " ";
     shown += std::string("], ") + (content.hasIcon ? "an icon" : "no icon") + ", buttons [";
     for (const auto& b : content.buttons) shown += Quoted(b) + " ";
-    shown += "]";
-    if (content.caption != caption || content.texts != std::vector<std::wstring>{text} ||
-        content.hasIcon != icon || content.buttons != std::vector<std::wstring>{L"OK"})
-        return testing::AssertionFailure() << "box shows " << shown << "; expected caption \"" << Utf8(caption)
-                                           << "\", text \"" << Utf8(text) << "\", "
+    return shown + "]";
+}
+
+// The box has this caption and text, a stop icon or none, and one OK button.
+testing::AssertionResult IsBox(const Shown& shown, const std::wstring& caption, const std::wstring& text, bool icon) {
+    if (!shown.box) return testing::AssertionFailure() << "no message box appeared";
+    const e2e::MessageBoxContent& content = shown.content;
+    if (content.caption != caption || content.texts != std::vector<std::wstring>{text} || content.hasIcon != icon ||
+        content.buttons != std::vector<std::wstring>{L"OK"})
+        return testing::AssertionFailure() << "box shows " << Describe(content) << "; expected caption "
+                                           << Quoted(caption) << ", text " << Quoted(text) << ", "
                                            << (icon ? "a stop icon" : "no icon") << ", one OK button";
     return testing::AssertionSuccess();
 }
 
-// The text of a box, or empty.
-std::wstring BoxText(HWND box) {
-    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
-    return content.texts.size() == 1 ? content.texts[0] : std::wstring();
+testing::AssertionResult IsDone(const Shown& shown) { return IsBox(shown, kTitle, kDone, false); }
+testing::AssertionResult IsOpenError(const Shown& shown, const std::wstring& path) {
+    return IsBox(shown, kErrorCaption, kOpenError + path, true);
+}
+
+// A failed write: a stop icon, one OK button and one text that names the
+// file and, after a line feed, one of the system's reasons; neither the
+// completion nor the open error (the file was read: the failure is in
+// writing it).
+testing::AssertionResult IsWriteError(const Shown& shown, const std::wstring& caption, const std::wstring& path,
+                                      const std::vector<DWORD>& errors) {
+    const e2e::MessageBoxContent& content = shown.content;
+    if (!shown.box || content.caption != caption || !content.hasIcon || content.texts.size() != 1 ||
+        content.buttons != std::vector<std::wstring>{L"OK"})
+        return testing::AssertionFailure() << "box shows " << Describe(content) << "; expected caption "
+                                           << Quoted(caption) << ", a stop icon, one text, one OK button";
+    const std::wstring& text = content.texts[0];
+    if (text == kDone || text.find(kOpenError) == 0)
+        return testing::AssertionFailure() << "the box of a failed write shows " << Quoted(text);
+    const size_t at = text.find(path);
+    const size_t lineFeed = text.find(L'\n', at == std::wstring::npos ? 0 : at + path.size());
+    if (at == std::wstring::npos || lineFeed == std::wstring::npos)
+        return testing::AssertionFailure() << Quoted(text) << " does not name " << Utf8(path) << " and a reason";
+    for (DWORD error : errors) {
+        const std::wstring reason = SystemReason(error);
+        if (!reason.empty() && text.find(reason, lineFeed) != std::wstring::npos) return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure() << Quoted(text) << " gives none of the system's reasons, such as "
+                                       << Quoted(SystemReason(errors.front()));
 }
 
 // Presses OK and waits until the box has gone, so that the next box looked
 // for is a new one and the owner has its focus back.
-testing::AssertionResult Answer(HWND box) {
-    if (!box) return testing::AssertionFailure() << "no box to answer";
-    if (!e2e::AnswerMessageBox(box, IDOK)) return testing::AssertionFailure() << "could not press OK";
-    if (!e2e::WaitUntil([&] { return !IsWindow(box); }, kTimeoutMs))
-        return testing::AssertionFailure() << "the box stayed after OK";
+testing::AssertionResult Answer(const Shown& shown) {
+    if (!shown.box) return testing::AssertionFailure() << "no box to answer";
+    if (!e2e::AnswerMessageBox(shown.box, IDOK)) return testing::AssertionFailure() << "could not press OK";
+    if (!e2e::WaitUntil([&] { return !IsWindow(shown.box); })) return testing::AssertionFailure() << "the box stayed after OK";
     return testing::AssertionSuccess();
 }
 
-// A command-line run: the program started with cassette paths, whose
-// windows are watched at every look for a box, since the converter's
-// window must never show in this mode.
-class CommandLineRun {
-public:
-    bool Start(const std::vector<std::wstring>& args, const std::wstring& workDir) {
-        process_ = e2e::Process::Start(exe_, args, workDir);
-        return process_.Started();
-    }
-    bool StartWithCommandLine(const std::wstring& commandLine, const std::wstring& workDir) {
-        process_ = e2e::Process::StartWithCommandLine(exe_, commandLine, workDir);
-        return process_.Started();
-    }
-    std::wstring& Exe() { return exe_; }
-    const e2e::Process& Process() const { return process_; }
-
-    // The next message box; nullptr after the timeout.
-    HWND NextBox() {
-        HWND box = nullptr;
-        e2e::WaitUntil(
-            [&] {
-                for (HWND window : e2e::TopLevelWindows(process_.Id())) {
-                    if (!e2e::IsVisible(window)) continue;
-                    if (e2e::ClassName(window) == L"#32770") {
-                        if (!box) box = window;
-                    } else {
-                        windowShown_ = true;
-                    }
-                }
-                return box != nullptr;
-            },
-            kTimeoutMs);
-        return box;
-    }
-
-    // True when the program ended by itself with exit code 0.
-    testing::AssertionResult EndsWithExitCodeZero() {
-        DWORD exitCode = 0xFFFFFFFF;
-        if (!process_.WaitForExit(kTimeoutMs, exitCode))
-            return testing::AssertionFailure() << "the program did not end after its last box";
-        if (exitCode != 0) return testing::AssertionFailure() << "exit code " << exitCode;
-        return testing::AssertionSuccess();
-    }
-
-    bool WindowShown() const { return windowShown_; }
-
-private:
-    std::wstring exe_;
-    e2e::Process process_;
-    bool windowShown_ = false;
-};
-
 // ---------------------------------------------------------------- command line
 
+// Command-line runs: the program started with cassette paths.  Its windows
+// are watched at every look for a box, since the converter's window must
+// never show in this mode.
 class TovakinCommandLine : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(ProgramAvailable(run_.Exe()));
+        ASSERT_TRUE(e2e::ProgramAvailable(L"Tovakin", exe_));
         ASSERT_FALSE(dir_.Path().empty());
     }
 
-    // Answers the one completion box, then expects the program to end by
-    // itself, its window never shown.
-    void ExpectCompletionAndEnd() {
-        HWND box = run_.NextBox();
-        EXPECT_TRUE(IsBox(box, kTitle, kDone, false));
-        ASSERT_TRUE(Answer(box));
-        EXPECT_TRUE(run_.EndsWithExitCodeZero());
-        EXPECT_FALSE(run_.WindowShown()) << "the converter's window was shown in a command-line run";
+    // Starts the program with these arguments, or with exactly this command
+    // line after the program's own name.
+    void Run(const std::vector<std::wstring>& args) {
+        process_ = e2e::Process::Start(exe_, args, dir_.Path());
+        ASSERT_TRUE(process_.Started()) << Utf8(process_.Error());
+    }
+    void RunWithCommandLine(const std::wstring& arguments) {
+        process_ = e2e::Process::StartWithCommandLine(exe_, L"\"" + exe_ + L"\" " + arguments, dir_.Path());
+        ASSERT_TRUE(process_.Started()) << Utf8(process_.Error());
     }
 
+    Shown NextBox() { return ::NextBox(process_.Id(), &windowShown_); }
+
+    // The one completion box, checked by `whileShown` while it is up (the
+    // files are written before it); once answered, the program ends by
+    // itself with exit code 0, its window never shown.
+    void ExpectCompletionAndEnd(const std::function<void()>& whileShown = {}) {
+        const Shown done = NextBox();
+        ASSERT_TRUE(IsDone(done)) << "a further box, or not the completion box";
+        if (whileShown) whileShown();
+        ASSERT_TRUE(Answer(done));
+        EXPECT_TRUE(e2e::EndsWithExitCode(process_)) << "after the last box";
+        EXPECT_FALSE(windowShown_) << "the converter's window was shown in a command-line run";
+    }
+
+    std::wstring exe_;
     e2e::TempDir dir_;
-    CommandLineRun run_;
+    e2e::Process process_;
+    bool windowShown_ = false;
 };
 
 TEST_F(TovakinCommandLine, ConvertsOneCassetteInPlaceAndEndsWithoutItsWindow) {
     const std::wstring cas = dir_.File(L"list.cas");
     const Cassette cassette = MixedCassette(dir_.Path());
     ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
+    ASSERT_NO_FATAL_FAILURE(Run({cas}));
+    ExpectCompletionAndEnd([&] { EXPECT_TRUE(HasBytes(cas, cassette.converted)); });
+    EXPECT_EQ(e2e::NamesIn(dir_.Path()), Names{"list.cas"});
+}
 
-    ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND box = run_.NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false));
-    // The file is written before the completion message.
-    EXPECT_TRUE(HasBytes(cas, cassette.converted));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_FALSE(run_.WindowShown()) << "the converter's window was shown in a command-line run";
-    EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), std::vector<std::string>{"list.cas"});
+// However the path of the cassette is spelled, it is converted in place,
+// relative to its own folder, and written back under its own name there.
+TEST_F(TovakinCommandLine, ConvertsACassetteInPlaceHoweverItsPathIsSpelled) {
+    // 表 is 0x95 0x5C and ソ is 0x83 0x5C: their second byte is no backslash.
+    ASSERT_EQ(e2e::ToCp932(L"曲表").back(), '\x5C');
+    struct Case {
+        const char* name;
+        std::wstring folder, file;
+        bool emptyArguments;  // "" before and after it on the command line
+    };
+    // Hangul, and "¥" (U+00A5), have no code page 932 form: the program must
+    // still reach the file (by the short form of its path) and write it back
+    // in place.  A look-alike would be another file: "A¥B" is not "A\B".
+    for (const Case& c : {Case{"a path with blanks", L"My Songs", L"old list.cas", false},
+                          Case{"a folder whose name ends in 0x5C", L"曲表", L"表ソ.cas", false},
+                          Case{"empty arguments around it, skipped silently", L"plain", L"list.cas", true},
+                          Case{"a folder named in Hangul", L"한국어", L"list.cas", false},
+                          Case{"a folder named A, yen sign, B beside A\\B", L"A\u00A5B", L"list.cas", false}}) {
+        SCOPED_TRACE(c.name);
+        e2e::TempDir root;
+        const std::wstring folder = root.File(c.folder);
+        const std::wstring cas = folder + L"\\" + c.file;
+        const std::wstring decoy = root.File(L"A\\B\\" + c.file);
+        ASSERT_TRUE(MakeFolder(root.File(L"A")) && MakeFolder(root.File(L"A\\B")) && MakeFolder(folder));
+        // Lines within a folder that code page 932 cannot name cannot be
+        // made relative to it: there, a line in the folder above.
+        const bool spelled = e2e::FromCp932(e2e::ToCp932(folder)) == folder;
+        const std::string song = e2e::ToCp932(root.Path()) + "\\Songs\\a.mid\n";
+        const Cassette cassette = spelled ? MixedCassette(folder) : Cassette{song, "..\\Songs\\a.mid\r\n"};
+        ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
+        ASSERT_TRUE(e2e::WriteFileBytes(decoy, cassette.written));
+
+        windowShown_ = false;
+        if (c.emptyArguments) ASSERT_NO_FATAL_FAILURE(RunWithCommandLine(L"\"\" \"" + cas + L"\" \"\""));
+        else ASSERT_NO_FATAL_FAILURE(Run({cas}));
+        ExpectCompletionAndEnd([&] { EXPECT_TRUE(HasBytes(cas, cassette.converted)); });
+        // Written under its own name in its own folder, nowhere else.
+        EXPECT_EQ(e2e::NamesIn(folder), Names{Utf8(c.file)});
+        EXPECT_TRUE(HasBytes(decoy, cassette.written)) << "the look-alike's cassette was touched";
+        Names inRoot{"A", Utf8(c.folder)};
+        std::sort(inRoot.begin(), inRoot.end());
+        EXPECT_EQ(e2e::NamesIn(root.Path()), inRoot);
+    }
 }
 
 TEST_F(TovakinCommandLine, ReportsAMissingCassetteAndConvertsTheOthersInOrder) {
@@ -327,120 +346,34 @@ TEST_F(TovakinCommandLine, ReportsAMissingCassetteAndConvertsTheOthersInOrder) {
     ASSERT_TRUE(e2e::WriteFileBytes(first, cassette.written));
     ASSERT_TRUE(e2e::WriteFileBytes(third, cassette.written));
 
-    ASSERT_TRUE(run_.Start({first, missing, third}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND error = run_.NextBox();
-    ASSERT_TRUE(IsBox(error, kErrorCaption, kOpenError + missing, true));
+    ASSERT_NO_FATAL_FAILURE(Run({first, missing, third}));
+    const Shown error = NextBox();
+    ASSERT_TRUE(IsOpenError(error, missing));
     // Arguments are taken in order: the first is done, the third not yet.
     EXPECT_TRUE(HasBytes(first, cassette.converted));
     EXPECT_TRUE(HasBytes(third, cassette.written));
     ASSERT_TRUE(Answer(error));
-
-    HWND done = run_.NextBox();
-    ASSERT_TRUE(IsBox(done, kTitle, kDone, false)) << "a second box, or not the completion box";
-    EXPECT_TRUE(HasBytes(third, cassette.converted));
-    EXPECT_TRUE(HasBytes(first, cassette.converted));
-    ASSERT_TRUE(Answer(done));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_FALSE(run_.WindowShown());
+    ExpectCompletionAndEnd([&] {
+        EXPECT_TRUE(HasBytes(third, cassette.converted));
+        EXPECT_TRUE(HasBytes(first, cassette.converted));
+    });
     EXPECT_FALSE(e2e::FileExists(missing));
-    EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), (std::vector<std::string>{"first.cas", "third.cas"}));
+    EXPECT_EQ(e2e::NamesIn(dir_.Path()), (Names{"first.cas", "third.cas"}));
 }
 
-TEST_F(TovakinCommandLine, ReportsEveryArgumentMissingAndStillCompletesOnce) {
+// A run that names no cassette it can read still completes once and ends.
+TEST_F(TovakinCommandLine, CompletesOnceWhenNoArgumentNamesACassette) {
+    // An argument, though empty, makes it a command-line run: no dialog.
+    ASSERT_NO_FATAL_FAILURE(RunWithCommandLine(L"\"\""));
+    ExpectCompletionAndEnd();
+    // Every argument missing: its open error, then the completion.
     const std::wstring missing = dir_.File(L"gone.cas");
-    ASSERT_TRUE(run_.Start({missing}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND error = run_.NextBox();
-    ASSERT_TRUE(IsBox(error, kErrorCaption, kOpenError + missing, true));
+    ASSERT_NO_FATAL_FAILURE(Run({missing}));
+    const Shown error = NextBox();
+    ASSERT_TRUE(IsOpenError(error, missing));
     ASSERT_TRUE(Answer(error));
     ExpectCompletionAndEnd();
-    EXPECT_TRUE(NamesIn(dir_.Path()).empty());
-}
-
-TEST_F(TovakinCommandLine, SkipsAnEmptyArgumentWithoutAMessage) {
-    const std::wstring cas = dir_.File(L"list.cas");
-    const Cassette cassette = MixedCassette(dir_.Path());
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-
-    ASSERT_TRUE(run_.StartWithCommandLine(L"\"" + run_.Exe() + L"\" \"\" \"" + cas + L"\" \"\"", dir_.Path()))
-        << Utf8(run_.Process().Error());
-    HWND box = run_.NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << "the empty argument was not skipped silently";
-    EXPECT_TRUE(HasBytes(cas, cassette.converted));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_FALSE(run_.WindowShown());
-}
-
-TEST_F(TovakinCommandLine, OnlyAnEmptyArgumentStillCompletesAndEnds) {
-    // An argument, though empty, makes it a command-line run: no dialog.
-    ASSERT_TRUE(run_.StartWithCommandLine(L"\"" + run_.Exe() + L"\" \"\"", dir_.Path()))
-        << Utf8(run_.Process().Error());
-    ExpectCompletionAndEnd();
-    EXPECT_TRUE(NamesIn(dir_.Path()).empty());
-}
-
-TEST_F(TovakinCommandLine, ConvertsAPathWithBlanks) {
-    const std::wstring folder = dir_.File(L"My Songs");
-    ASSERT_TRUE(MakeFolder(folder));
-    const std::wstring cas = folder + L"\\old list.cas";
-    const Cassette cassette = MixedCassette(folder);
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-
-    ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND box = run_.NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-    EXPECT_TRUE(HasBytes(cas, cassette.converted));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_FALSE(run_.WindowShown());
-    EXPECT_EQ(Utf8Names(NamesIn(folder)), std::vector<std::string>{"old list.cas"});
-}
-
-TEST_F(TovakinCommandLine, ConvertsACassetteInAFolderWhoseNameEndsInTrailByte0x5C) {
-    // 表 is 0x95 0x5C and ソ is 0x83 0x5C: their second byte is no backslash.
-    const std::wstring folder = dir_.File(L"曲表");
-    ASSERT_TRUE(MakeFolder(folder));
-    ASSERT_EQ(e2e::ToCp932(L"曲表").back(), '\x5C');
-    const std::wstring cas = folder + L"\\表ソ.cas";
-    const Cassette cassette = MixedCassette(folder);
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-
-    ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND box = run_.NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-    EXPECT_TRUE(HasBytes(cas, cassette.converted));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_FALSE(run_.WindowShown());
-    // Written under its own name in its own folder, nowhere else.
-    EXPECT_EQ(Utf8Names(NamesIn(folder)), std::vector<std::string>{Utf8(L"表ソ.cas")});
-    EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), std::vector<std::string>{Utf8(L"曲表")});
-}
-
-TEST_F(TovakinCommandLine, ConvertsACassetteInAFolderNamedInAnotherScript) {
-    // Hangul, and "¥" (U+00A5), have no code page 932 form: the program must
-    // still reach the file (by the short form of its path) and write it back
-    // in place.  A look-alike would be another file: "A¥B" is not "A\B".
-    const std::string song = e2e::ToCp932(dir_.Path()) + "\\Songs\\a.mid";
-    const std::wstring decoy = dir_.File(L"A\\B\\list.cas");
-    ASSERT_TRUE(MakeFolder(dir_.File(L"A")) && MakeFolder(dir_.File(L"A\\B")));
-    ASSERT_TRUE(e2e::WriteFileBytes(decoy, song + "\n"));
-    for (const wchar_t* name : {L"한국어", L"A\u00A5B"}) {
-        SCOPED_TRACE(Utf8(name));
-        const std::wstring folder = dir_.File(name);
-        ASSERT_TRUE(MakeFolder(folder));
-        const std::wstring cas = folder + L"\\list.cas";
-        ASSERT_TRUE(e2e::WriteFileBytes(cas, song + "\n"));
-
-        ASSERT_TRUE(run_.Start({cas}, dir_.Path())) << Utf8(run_.Process().Error());
-        HWND box = run_.NextBox();
-        ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-        EXPECT_TRUE(HasBytes(cas, "..\\Songs\\a.mid\r\n"));
-        ASSERT_TRUE(Answer(box));
-        EXPECT_TRUE(run_.EndsWithExitCodeZero());
-        EXPECT_EQ(Utf8Names(NamesIn(folder)), std::vector<std::string>{"list.cas"});
-        EXPECT_TRUE(HasBytes(decoy, song + "\n")) << "the look-alike's cassette was touched";
-    }
+    EXPECT_TRUE(e2e::NamesIn(dir_.Path()).empty());
 }
 
 TEST_F(TovakinCommandLine, ReportsAReadOnlyCassetteUnchangedAndGoesOn) {
@@ -451,37 +384,18 @@ TEST_F(TovakinCommandLine, ReportsAReadOnlyCassetteUnchangedAndGoesOn) {
     ASSERT_TRUE(e2e::WriteFileBytes(next, cassette.written));
     ASSERT_TRUE(SetReadOnly(locked));
 
-    ASSERT_TRUE(run_.Start({locked, next}, dir_.Path())) << Utf8(run_.Process().Error());
-    HWND error = run_.NextBox();
-    ASSERT_NE(error, nullptr);
-    const e2e::MessageBoxContent content = e2e::ReadMessageBox(error);
-    EXPECT_EQ(Utf8(content.caption), Utf8(kErrorCaption));
-    EXPECT_TRUE(content.hasIcon);
-    ASSERT_EQ(content.texts.size(), 1u);
-    const std::wstring& text = content.texts[0];
-    // The box names the file and, after a line feed, the system's reason.
-    const size_t at = text.find(locked);
-    EXPECT_NE(at, std::wstring::npos) << Utf8(text);
-    const size_t lineFeed = text.find(L'\n', at == std::wstring::npos ? 0 : at);
-    ASSERT_NE(lineFeed, std::wstring::npos) << Utf8(text);
-    const std::wstring reason = SystemReason(ERROR_ACCESS_DENIED);
-    ASSERT_FALSE(reason.empty());
-    EXPECT_NE(text.find(reason, lineFeed), std::wstring::npos)
-        << Utf8(text) << "\nshould give the reason \"" << Utf8(reason) << "\"";
-    EXPECT_NE(text.find(kOpenError), 0u) << "the file was read: the failure is in writing it";
+    ASSERT_NO_FATAL_FAILURE(Run({locked, next}));
+    const Shown error = NextBox();
+    ASSERT_TRUE(IsWriteError(error, kErrorCaption, locked, {ERROR_ACCESS_DENIED}));
     EXPECT_TRUE(HasBytes(locked, cassette.written));
     EXPECT_TRUE(HasBytes(next, cassette.written)) << "the next argument was taken before the box was answered";
     ASSERT_TRUE(Answer(error));
-
-    HWND done = run_.NextBox();
-    ASSERT_TRUE(IsBox(done, kTitle, kDone, false));
-    EXPECT_TRUE(HasBytes(next, cassette.converted));
-    EXPECT_TRUE(HasBytes(locked, cassette.written));
+    ExpectCompletionAndEnd([&] {
+        EXPECT_TRUE(HasBytes(next, cassette.converted));
+        EXPECT_TRUE(HasBytes(locked, cassette.written));
+    });
     EXPECT_TRUE(IsReadOnly(locked));
-    ASSERT_TRUE(Answer(done));
-    EXPECT_TRUE(run_.EndsWithExitCodeZero());
-    EXPECT_FALSE(run_.WindowShown());
-    EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), (std::vector<std::string>{"locked.cas", "next.cas"}));
+    EXPECT_EQ(e2e::NamesIn(dir_.Path()), (Names{"locked.cas", "next.cas"}));
 }
 
 // ---------------------------------------------------------------- dialog
@@ -491,7 +405,7 @@ TEST_F(TovakinCommandLine, ReportsAReadOnlyCassetteUnchangedAndGoesOn) {
 class TovakinDialog : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(ProgramAvailable(exe_));
+        ASSERT_TRUE(e2e::ProgramAvailable(L"Tovakin", exe_));
         ASSERT_FALSE(dir_.Path().empty());
         process_ = e2e::Process::Start(exe_, {}, dir_.Path());
         ASSERT_TRUE(process_.Started()) << Utf8(process_.Error());
@@ -524,9 +438,11 @@ protected:
         ASSERT_TRUE(SetText(output_, output));
     }
 
+    std::string Output() const { return Utf8(e2e::WindowText(output_)); }
+
     static bool ClickCenter(HWND control) {
-        const RECT r = e2e::WindowRect(control);
-        return e2e::Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        const POINT centre = e2e::CentreOf(control);
+        return e2e::Click(centre.x, centre.y);
     }
 
     HWND Focused() const {
@@ -540,13 +456,11 @@ protected:
     // back from a message box that just closed).
     testing::AssertionResult FocusWithMouse(HWND control) {
         if (!e2e::Activate(window_)) return testing::AssertionFailure() << "the window did not come to the front";
-        if (e2e::WaitUntil(
-                [&] {
-                    if (Focused() == control) return true;
-                    ClickCenter(control);
-                    return e2e::WaitUntil([&] { return Focused() == control; }, 1000);
-                },
-                kTimeoutMs))
+        if (e2e::WaitUntil([&] {
+                if (Focused() == control) return true;
+                ClickCenter(control);
+                return e2e::WaitUntil([&] { return Focused() == control; }, 1000);
+            }))
             return testing::AssertionSuccess();
         return testing::AssertionFailure() << "the focus stayed on \"" << Utf8(e2e::WindowText(Focused())) << "\"";
     }
@@ -561,37 +475,35 @@ protected:
     void TickDelete() {
         ASSERT_FALSE(Checked(delete_));
         ASSERT_TRUE(ClickCenter(delete_));
-        ASSERT_TRUE(e2e::WaitUntil([&] { return Checked(delete_); }, kTimeoutMs)) << "the check box was not ticked";
+        ASSERT_TRUE(e2e::WaitUntil([&] { return Checked(delete_); })) << "the check box was not ticked";
     }
 
     // Presses 変換 as a click notification (the mouse and Enter have tests of
     // their own).
     void PressConvert() { ASSERT_TRUE(e2e::PressButton(window_, L"変換")); }
 
-    HWND NextBox() const { return e2e::WaitForMessageBox(process_.Id(), kTimeoutMs); }
+    Shown NextBox() const { return ::NextBox(process_.Id()); }
 
     // Proves that no box follows an answered one: presses 変換 with an empty
     // source field, so the input error must be the one and only box.  A box
     // still to come from the earlier run would run its own modal loop, take
     // the press there and show both boxes at once.
     void ExpectNoFurtherBox() {
-        ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::MessageBoxes(process_.Id()).empty(); }, kTimeoutMs));
-        const std::wstring output = e2e::WindowText(output_);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::MessageBoxes(process_.Id()).empty(); }));
+        const std::string output = Output();
         ASSERT_TRUE(SetText(source_, L""));
         PressConvert();
-        HWND box = NextBox();
+        const Shown box = NextBox();
         ASSERT_TRUE(IsBox(box, kErrorCaption, kInputError, true)) << "another box came first";
         EXPECT_EQ(e2e::MessageBoxes(process_.Id()).size(), 1u) << "a box of the earlier run is still open";
         ASSERT_TRUE(Answer(box));
-        EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(output));
+        EXPECT_EQ(Output(), output);
     }
 
     void CloseAndExpectExitCodeZero() {
         ASSERT_TRUE(e2e::MessageBoxes(process_.Id()).empty()) << "a box is still open";
         ASSERT_TRUE(e2e::PostClose(window_));
-        DWORD exitCode = 0xFFFFFFFF;
-        ASSERT_TRUE(process_.WaitForExit(kTimeoutMs, exitCode)) << "Tovakin did not end after WM_CLOSE";
-        EXPECT_EQ(exitCode, 0u);
+        ASSERT_TRUE(e2e::EndsWithExitCode(process_)) << "after WM_CLOSE";
     }
 
     std::wstring exe_;
@@ -604,75 +516,62 @@ protected:
     HWND delete_ = nullptr;
 };
 
+// 変換 clicked with the mouse, or Enter in the output field, writes the
+// converted cassette into the output folder and completes the folder's
+// backslash, also after a name whose last byte is 0x5C (表); the source
+// stays, and a cassette of that name in the output folder is replaced
+// without a question.
 TEST_F(TovakinDialog, ClickOnConvertWritesIntoTheOutputFolderAndCompletesItsBackslash) {
     // The window opens empty, the check box unticked.
     EXPECT_EQ(Utf8(e2e::WindowText(source_)), "");
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), "");
+    EXPECT_EQ(Output(), "");
     EXPECT_FALSE(Checked(delete_));
     EXPECT_TRUE(e2e::MessageBoxes(process_.Id()).empty());
-
-    const std::wstring src = dir_.File(L"src");
-    const std::wstring out = dir_.File(L"out");
-    ASSERT_TRUE(MakeFolder(src));
-    ASSERT_TRUE(MakeFolder(out));
-    const std::wstring cas = src + L"\\list.cas";
-    const Cassette cassette = MovedCassette(dir_.Path(), L"out");
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-    // A cassette of that name in the output folder is replaced without a question.
-    ASSERT_TRUE(e2e::WriteFileBytes(out + L"\\list.cas", "old\r\n"));
-
-    Fill(cas, out);
-    ASSERT_TRUE(ClickCenter(convert_));
-    HWND box = NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-    EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(out + L"\\"));
-    EXPECT_EQ(Utf8(e2e::WindowText(source_)), Utf8(cas));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_EQ(Utf8Names(NamesIn(out)), std::vector<std::string>{"list.cas"});
-    EXPECT_EQ(Utf8Names(NamesIn(src)), std::vector<std::string>{"list.cas"});
-    CloseAndExpectExitCodeZero();
-}
-
-TEST_F(TovakinDialog, EnterInAnEditBoxConverts) {
-    // The output folder's name ends in 表, whose second byte is 0x5C: it
-    // still gets its backslash.
-    const std::wstring src = dir_.File(L"src");
-    const std::wstring out = dir_.File(L"曲表");
-    ASSERT_TRUE(MakeFolder(src));
-    ASSERT_TRUE(MakeFolder(out));
-    const std::wstring cas = src + L"\\list.cas";
-    const Cassette cassette = MovedCassette(dir_.Path(), L"曲表");
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-
-    ASSERT_TRUE(SetText(source_, cas));
-    // Typed into the output field, which keeps the focus for the Enter key.
-    ASSERT_TRUE(FocusWithMouse(output_));
-    ASSERT_TRUE(e2e::TypeUnicode(out));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(output_) == out; }, kTimeoutMs))
-        << Utf8(e2e::WindowText(output_));
-    ASSERT_TRUE(e2e::SendEnter());
-    HWND box = NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-    EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(out + L"\\"));
-    ASSERT_TRUE(Answer(box));
-
-    // Again, with the focus back in the field after the box: a folder that
-    // already ends with a backslash is left as it is, and the same source
-    // gives the same cassette.  The box gives the focus back by itself.
-    EXPECT_TRUE(e2e::WaitUntil([&] { return Focused() == output_; }, kTimeoutMs))
-        << "the focus went to \"" << Utf8(e2e::WindowText(Focused())) << "\"";
-    ASSERT_TRUE(FocusWithMouse(output_));
-    ASSERT_TRUE(e2e::SendEnter());
-    box = NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(out + L"\\"));
-    EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
-    ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_EQ(Utf8Names(NamesIn(out)), std::vector<std::string>{"list.cas"});
+    enum Press { kClick, kEnterTyped, kEnterAgain };
+    struct Case {
+        const char* name;
+        const wchar_t* output;
+        Press press;
+    };
+    for (const Case& c : {Case{"a click on the convert button", L"out", kClick}, Case{"Enter after typing the folder", L"曲表", kEnterTyped},
+                          // The box gives the focus back to the field, whose
+                          // folder now ends with a backslash: left as it is.
+                          Case{"Enter again, after the box", L"曲表", kEnterAgain}}) {
+        SCOPED_TRACE(c.name);
+        const std::wstring src = dir_.File(L"src");
+        const std::wstring out = dir_.File(c.output);
+        const std::wstring cas = src + L"\\list.cas";
+        const Cassette cassette = MovedCassette(dir_.Path(), c.output);
+        if (c.press != kEnterAgain) {
+            // The source folder is made for the first case and kept.
+            ASSERT_TRUE(MakeFolder(out) && (c.press != kClick || MakeFolder(src)));
+            ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written) && e2e::WriteFileBytes(out + L"\\list.cas", "old\r\n"));
+        }
+        if (c.press == kClick) {
+            Fill(cas, out);
+            ASSERT_TRUE(ClickCenter(convert_));
+        } else if (c.press == kEnterTyped) {
+            Fill(cas, L"");
+            ASSERT_TRUE(FocusWithMouse(output_));
+            ASSERT_TRUE(e2e::TypeUnicode(out));
+            ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(output_) == out; })) << Output();
+            ASSERT_TRUE(e2e::SendEnter());
+        } else {
+            EXPECT_TRUE(e2e::WaitUntil([&] { return Focused() == output_; }))
+                << "the focus went to \"" << Utf8(e2e::WindowText(Focused())) << "\"";
+            ASSERT_TRUE(FocusWithMouse(output_));
+            ASSERT_TRUE(e2e::SendEnter());
+        }
+        const Shown box = NextBox();
+        ASSERT_TRUE(IsDone(box));
+        EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
+        EXPECT_TRUE(HasBytes(cas, cassette.written));
+        EXPECT_EQ(Output(), Utf8(out + L"\\"));
+        EXPECT_EQ(Utf8(e2e::WindowText(source_)), Utf8(cas));
+        ASSERT_TRUE(Answer(box));
+        EXPECT_EQ(e2e::NamesIn(out), Names{"list.cas"});
+        EXPECT_EQ(e2e::NamesIn(src), Names{"list.cas"});
+    }
     CloseAndExpectExitCodeZero();
 }
 
@@ -692,19 +591,19 @@ TEST_F(TovakinDialog, AnEmptyFieldGivesTheInputErrorAndChangesNothing) {
         SCOPED_TRACE(c.name);
         Fill(c.source, c.output);
         PressConvert();
-        HWND box = NextBox();
+        const Shown box = NextBox();
         ASSERT_TRUE(IsBox(box, kErrorCaption, kInputError, true));
         ASSERT_TRUE(Answer(box));
         // Nothing has changed: not even the output folder's backslash.
         EXPECT_EQ(Utf8(e2e::WindowText(source_)), Utf8(c.source));
-        EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(c.output));
+        EXPECT_EQ(Output(), Utf8(c.output));
     }
     // The box came once per press: the next press with both fields filled
     // is answered by the completion box alone.
     Fill(cas, out);
     PressConvert();
-    HWND box = NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
+    const Shown box = NextBox();
+    ASSERT_TRUE(IsDone(box));
     EXPECT_EQ(e2e::MessageBoxes(process_.Id()).size(), 1u);
     ASSERT_TRUE(Answer(box));
     EXPECT_TRUE(HasBytes(cas, cassette.written));
@@ -718,12 +617,12 @@ TEST_F(TovakinDialog, AMissingSourceGivesTheOpenErrorWithItsPath) {
     ASSERT_TRUE(MakeFolder(out));
     Fill(missing, out);
     PressConvert();
-    HWND box = NextBox();
-    ASSERT_TRUE(IsBox(box, kErrorCaption, kOpenError + missing, true));
+    const Shown box = NextBox();
+    ASSERT_TRUE(IsOpenError(box, missing));
     ASSERT_TRUE(Answer(box));
     // Nothing converted or written; the output field untouched.
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(out));
-    EXPECT_TRUE(NamesIn(out).empty());
+    EXPECT_EQ(Output(), Utf8(out));
+    EXPECT_TRUE(e2e::NamesIn(out).empty());
     ExpectNoFurtherBox();
     CloseAndExpectExitCodeZero();
 }
@@ -740,18 +639,18 @@ TEST_F(TovakinDialog, DeleteWithAnotherOutputFolderRemovesTheSourceOnceConverted
     Fill(cas, out + L"\\");
     TickDelete();
     PressConvert();
-    HWND box = NextBox();
-    ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
+    Shown box = NextBox();
+    ASSERT_TRUE(IsDone(box));
     EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
     EXPECT_FALSE(e2e::FileExists(cas)) << "the source was not deleted";
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(out + L"\\"));
+    EXPECT_EQ(Output(), Utf8(out + L"\\"));
     ASSERT_TRUE(Answer(box));
-    EXPECT_TRUE(NamesIn(src).empty());
+    EXPECT_TRUE(e2e::NamesIn(src).empty());
 
     // A second press finds the source gone.
     PressConvert();
     box = NextBox();
-    ASSERT_TRUE(IsBox(box, kErrorCaption, kOpenError + cas, true));
+    ASSERT_TRUE(IsOpenError(box, cas));
     ASSERT_TRUE(Answer(box));
     EXPECT_TRUE(HasBytes(out + L"\\list.cas", cassette.converted));
     CloseAndExpectExitCodeZero();
@@ -768,93 +667,57 @@ TEST_F(TovakinDialog, DeleteWithTheSourceFolderKeepsTheConvertedCassette) {
         ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
         Fill(typed, dir_.Path());
         PressConvert();
-        HWND box = NextBox();
-        ASSERT_TRUE(IsBox(box, kTitle, kDone, false)) << Utf8(BoxText(box));
+        const Shown box = NextBox();
+        ASSERT_TRUE(IsDone(box));
         EXPECT_TRUE(HasBytes(cas, cassette.converted)) << "the converted cassette must remain";
         ASSERT_TRUE(Answer(box));
         EXPECT_TRUE(HasBytes(cas, cassette.converted));
-        EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), std::vector<std::string>{"list.cas"});
+        EXPECT_EQ(e2e::NamesIn(dir_.Path()), Names{"list.cas"});
     }
     CloseAndExpectExitCodeZero();
 }
 
-// A failed write is reported by the application's error box, caption the
-// application title, naming the output path and the system's reason.
-testing::AssertionResult IsWriteErrorBox(HWND box, const std::wstring& path, const std::vector<DWORD>& errors) {
-    if (!box) return testing::AssertionFailure() << "no box after a failed write";
-    const e2e::MessageBoxContent content = e2e::ReadMessageBox(box);
-    std::string texts;
-    for (const auto& t : content.texts) texts += Quoted(t) + " ";
-    if (content.caption != kTitle || !content.hasIcon || content.texts.size() != 1 ||
-        content.buttons != std::vector<std::wstring>{L"OK"})
-        return testing::AssertionFailure() << "box with caption \"" << Utf8(content.caption) << "\", texts "
-                                           << texts << (content.hasIcon ? "an icon" : "no icon")
-                                           << "; expected caption \"Zelbin\", a stop icon, one text, one OK";
-    const std::wstring& text = content.texts[0];
-    if (text == kDone) return testing::AssertionFailure() << "the completion box came for a failed write";
-    const size_t at = text.find(path);
-    if (at == std::wstring::npos)
-        return testing::AssertionFailure() << "\"" << Utf8(text) << "\" does not name " << Utf8(path);
-    for (DWORD error : errors) {
-        const std::wstring reason = SystemReason(error);
-        if (!reason.empty() && text.find(reason, at + path.size()) != std::wstring::npos)
-            return testing::AssertionSuccess();
+// A failed write, with 削除 ticked, is reported by the application's error
+// box, caption the application title, naming the output path and the
+// system's reason; no file is lost and no temporary file is left.
+TEST_F(TovakinDialog, AFailedWriteLosesNothing) {
+    TickDelete();
+    for (const bool readOnlyTarget : {true, false}) {
+        SCOPED_TRACE(readOnlyTarget ? "over a read-only target" : "into a missing folder");
+        const std::wstring root = dir_.File(readOnlyTarget ? L"read-only" : L"missing");
+        const std::wstring src = root + L"\\src";
+        const std::wstring out = root + (readOnlyTarget ? L"\\out" : L"\\nowhere");
+        const std::wstring cas = src + L"\\list.cas";
+        const std::wstring target = out + L"\\list.cas";
+        ASSERT_TRUE(MakeFolder(root) && MakeFolder(src) && (!readOnlyTarget || MakeFolder(out)));
+        const Cassette cassette = MovedCassette(root, readOnlyTarget ? L"out" : L"nowhere");
+        const std::string old = "C:\\old\\target.mid\r\n";
+        ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
+        ASSERT_TRUE(!readOnlyTarget || (e2e::WriteFileBytes(target, old) && SetReadOnly(target)));
+
+        Fill(cas, out);
+        PressConvert();
+        const Shown box = NextBox();
+        ASSERT_TRUE(IsWriteError(box, kTitle, target,
+                                 readOnlyTarget ? std::vector<DWORD>{ERROR_ACCESS_DENIED}
+                                                : std::vector<DWORD>{ERROR_PATH_NOT_FOUND, ERROR_FILE_NOT_FOUND}));
+        // At the error, and after it: the source is still there, and the old
+        // target as it was.  The backslash appended before the write stays.
+        auto nothingLost = [&] {
+            EXPECT_TRUE(HasBytes(cas, cassette.written));
+            EXPECT_EQ(e2e::NamesIn(src), Names{"list.cas"});
+            if (readOnlyTarget) {
+                EXPECT_TRUE(HasBytes(target, old));
+                EXPECT_TRUE(IsReadOnly(target));
+            }
+            EXPECT_EQ(e2e::NamesIn(readOnlyTarget ? out : root), Names{readOnlyTarget ? "list.cas" : "src"});
+        };
+        nothingLost();
+        EXPECT_EQ(Output(), Utf8(out + L"\\"));
+        ASSERT_TRUE(Answer(box));
+        ExpectNoFurtherBox();
+        nothingLost();
     }
-    return testing::AssertionFailure() << "\"" << Utf8(text) << "\" gives none of the system's reasons, such as \""
-                                       << Utf8(SystemReason(errors.front())) << "\"";
-}
-
-TEST_F(TovakinDialog, AFailedWriteOverAReadOnlyTargetLosesNothing) {
-    const std::wstring src = dir_.File(L"src");
-    const std::wstring out = dir_.File(L"out");
-    ASSERT_TRUE(MakeFolder(src));
-    ASSERT_TRUE(MakeFolder(out));
-    const std::wstring cas = src + L"\\list.cas";
-    const std::wstring target = out + L"\\list.cas";
-    const Cassette cassette = MovedCassette(dir_.Path(), L"out");
-    const std::string old = "C:\\old\\target.mid\r\n";
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-    ASSERT_TRUE(e2e::WriteFileBytes(target, old));
-    ASSERT_TRUE(SetReadOnly(target));
-
-    Fill(cas, out);
-    TickDelete();
-    PressConvert();
-    HWND box = NextBox();
-    ASSERT_TRUE(IsWriteErrorBox(box, target, {ERROR_ACCESS_DENIED}));
-    // At the error, and after it: the source is still there and the old
-    // target is as it was.
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_TRUE(HasBytes(target, old));
-    ASSERT_TRUE(Answer(box));
-    ExpectNoFurtherBox();
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_TRUE(HasBytes(target, old));
-    EXPECT_TRUE(IsReadOnly(target));
-    EXPECT_EQ(Utf8Names(NamesIn(src)), std::vector<std::string>{"list.cas"});
-    EXPECT_EQ(Utf8Names(NamesIn(out)), std::vector<std::string>{"list.cas"});
-    CloseAndExpectExitCodeZero();
-}
-
-TEST_F(TovakinDialog, AFailedWriteIntoAMissingFolderLosesNothing) {
-    const std::wstring cas = dir_.File(L"list.cas");
-    const std::wstring nowhere = dir_.File(L"nowhere");
-    const Cassette cassette = MixedCassette(dir_.Path());
-    ASSERT_TRUE(e2e::WriteFileBytes(cas, cassette.written));
-
-    Fill(cas, nowhere);
-    TickDelete();
-    PressConvert();
-    HWND box = NextBox();
-    ASSERT_TRUE(IsWriteErrorBox(box, nowhere + L"\\list.cas", {ERROR_PATH_NOT_FOUND, ERROR_FILE_NOT_FOUND}));
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    // The backslash appended before the write stays.
-    EXPECT_EQ(Utf8(e2e::WindowText(output_)), Utf8(nowhere + L"\\"));
-    ASSERT_TRUE(Answer(box));
-    ExpectNoFurtherBox();
-    EXPECT_TRUE(HasBytes(cas, cassette.written));
-    EXPECT_FALSE(e2e::FileExists(nowhere + L"\\list.cas"));
-    EXPECT_EQ(Utf8Names(NamesIn(dir_.Path())), std::vector<std::string>{"list.cas"});
     CloseAndExpectExitCodeZero();
 }
 

@@ -161,8 +161,11 @@ else
   bash scripts/setup.sh guest || { echo "package: the emulated x86 machine could not be built" >&2; exit 1; }
   cp scripts/lib.sh scripts/release_run.sh "$run/scripts/"
   # The machine's own disk, not the shared folder, holds what Wine runs.
+  # Emulated on a busy host, a program may take minutes to start where it
+  # takes a second here: the checks' guard against a hang is ten times as
+  # long there (it makes only a failing check slower).
   printf '%s\n' 'cp -r /payload /tmp/run && cd /tmp/run &&' \
-    'WINEPREFIX=/root/wineprefix exec bash scripts/release_run.sh . tests' >"$run/job.sh"
+    'SORBEL_E2E_TIMEOUT_MS=300000 WINEPREFIX=/root/wineprefix exec bash scripts/release_run.sh . tests' >"$run/job.sh"
   if ! bash scripts/guest.sh run "$run"; then
     echo "package: the release failed its run in the emulated x86 machine" >&2
     exit 1

@@ -4,12 +4,21 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <utility>
 
 namespace e2e {
 
 namespace {
+
+DWORD TimeoutFromEnvironment() {
+    wchar_t text[16];
+    const DWORD length = GetEnvironmentVariableW(L"SORBEL_E2E_TIMEOUT_MS", text, 16);
+    if (length == 0 || length >= 16) return 30000;
+    const unsigned long ms = wcstoul(text, nullptr, 10);
+    return ms > 0 ? static_cast<DWORD>(ms) : 30000;
+}
 
 std::map<std::wstring, std::wstring>& ProgramPaths() {
     static std::map<std::wstring, std::wstring> paths;
@@ -99,6 +108,8 @@ LPARAM KeyLParam(WORD virtualKey, bool up) {
 }
 
 }  // namespace
+
+const DWORD kTimeoutMs = TimeoutFromEnvironment();
 
 // ---------------------------------------------------------------- programs under test
 

@@ -38,26 +38,6 @@ std::wstring LastErrorText(const wchar_t* what) {
     return std::wstring(what) + L" failed, error " + std::to_wstring(GetLastError());
 }
 
-bool RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    return RemoveDirectoryW(folder.c_str()) != 0;
-}
-
 struct EnumRequest {
     DWORD processId;
     std::vector<HWND> windows;
@@ -151,28 +131,6 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-TempDir::TempDir() {
-    wchar_t base[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, base);
-    std::wstring root(base, n);
-    if (!root.empty() && root.back() == L'\\') root.pop_back();
-    for (unsigned attempt = 0;; ++attempt) {
-        std::wstring candidate = root + L"\\sorbel-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt);
-        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = candidate;
-            return;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000) return;
-    }
-}
-
-TempDir::~TempDir() {
-    if (!path_.empty()) RemoveTree(path_);
-}
-
-std::wstring TempDir::File(const std::wstring& name) const { return path_ + L"\\" + name; }
-
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -208,15 +166,7 @@ std::wstring CopyInto(const std::wstring& file, const std::wstring& folder) {
 
 std::vector<std::string> NamesIn(const std::wstring& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(Utf8(name));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
+    for (const std::wstring& name : testfolders::NamesIn(folder)) names.push_back(Utf8(name));
     return names;
 }
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/win32_folders.h"
+
 namespace e2e {
 
 // Guards against a hang only; a first Wine start can take several seconds.
@@ -50,22 +52,7 @@ std::wstring WinePath(const std::string& utf8Path);
 // The folder part of a Windows path, without the final backslash.
 std::wstring FolderOf(const std::wstring& path);
 
-// A fresh, empty folder under the temp folder, removed with its contents when
-// the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::wstring& Path() const { return path_; }
-    // Path() + L"\\" + name.
-    std::wstring File(const std::wstring& name) const;
-
-private:
-    std::wstring path_;
-};
+using testfolders::TempDir;  // a fresh temporary folder, removed with its contents
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
@@ -73,8 +60,7 @@ bool FileExists(const std::wstring& path);
 // Copies a file into a folder under its own name; returns the new path,
 // empty on failure.
 std::wstring CopyInto(const std::wstring& file, const std::wstring& folder);
-// The names in a folder (not "." and ".."), in UTF-8, sorted: what a run
-// left behind, a temporary file included.
+// testfolders::NamesIn in UTF-8: what a run left behind, temporary files included.
 std::vector<std::string> NamesIn(const std::wstring& folder);
 
 // A key's value in a settings file as the platform's profile functions read

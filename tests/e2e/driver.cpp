@@ -97,13 +97,9 @@ void ReadProgramPaths() {
     LocalFree(argv);
 }
 
-std::wstring ProgramPath(const std::wstring& name) {
-    auto found = ProgramPaths().find(name);
-    return found == ProgramPaths().end() ? std::wstring() : found->second;
-}
-
 testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
-    path = ProgramPath(name);
+    const auto found = ProgramPaths().find(name);
+    path = found == ProgramPaths().end() ? std::wstring() : found->second;
     if (path.empty()) return testing::AssertionFailure() << "no --program=" << Utf8(name) << "=<path> argument";
     if (!FileExists(path)) return testing::AssertionFailure() << Utf8(path) << " does not exist";
     return testing::AssertionSuccess();
@@ -123,8 +119,6 @@ std::wstring WinePath(const std::wstring& path) {
     if (!path.empty() && path[0] == L'/') out = L"Z:" + out;
     return out;
 }
-
-std::wstring WinePath(const std::string& utf8Path) { return WinePath(Widen(utf8Path)); }
 
 std::wstring FolderOf(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
@@ -256,21 +250,13 @@ std::wstring BuildCommandLine(const std::wstring& exe, const std::vector<std::ws
 
 Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>& args,
                        const std::wstring& workDir) {
+    Process started;
     std::wstring line = BuildCommandLine(exe, args);
     if (line.empty()) {
-        Process failed;
-        failed.error_ = L"an argument holds a double quote; use StartWithCommandLine";
-        return failed;
+        started.error_ = L"an argument holds a double quote";
+        return started;
     }
-    return StartWithCommandLine(exe, line, workDir);
-}
-
-Process Process::StartWithCommandLine(const std::wstring& exe, const std::wstring& commandLine,
-                                      const std::wstring& workDir) {
-    Process started;
-    std::wstring folder = workDir.empty() ? FolderOf(exe) : workDir;
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
+    const std::wstring folder = workDir.empty() ? FolderOf(exe) : workDir;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -324,16 +310,14 @@ std::vector<HWND> TopLevelWindows(DWORD processId) {
     return request.windows;
 }
 
-HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match) {
+// The first top-level window of the process that satisfies match, waiting up
+// to timeoutMs for it to appear; nullptr if none.
+static HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND window : TopLevelWindows(processId)) {
-                if (!match || match(window)) {
-                    found = window;
-                    return true;
-                }
-            }
+            for (HWND window : TopLevelWindows(processId))
+                if (match(window)) return (found = window) != nullptr;
             return false;
         },
         timeoutMs);
@@ -356,10 +340,24 @@ HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD time
                          [&](HWND window) { return IsVisible(window) && WindowText(window) == text; });
 }
 
-HWND WaitForDisplay(DWORD processId) {
-    return WaitForWindow(processId, kTimeoutMs, [](HWND window) {
-        return IsVisible(window) && ClientSize(window).cx > 0 && WindowText(window) == L"Vistel";
+HWND StartVistelIn(const std::wstring& exe, const std::wstring& folder, const std::string& settings,
+                   Process& process, std::string& error) {
+    const std::wstring copy = CopyInto(exe, folder);
+    if (copy.empty() || !WriteFileBytes(folder + L"\\Sorbel.ini", settings)) {
+        error = "cannot set up Vistel's folder";
+        return nullptr;
+    }
+    process = Process::Start(copy, {}, folder);
+    if (!process.Started()) {
+        error = "cannot start Vistel: " + Utf8(process.Error());
+        return nullptr;
+    }
+    // The program's own hidden window has the same text but no size.
+    HWND window = WaitForWindow(process.Id(), kTimeoutMs, [](HWND w) {
+        return IsVisible(w) && ClientSize(w).cx > 0 && WindowText(w) == L"Vistel";
     });
+    if (!window) error = "Vistel's window never showed";
+    return window;
 }
 
 namespace {
@@ -530,11 +528,10 @@ bool PressButton(HWND dialog, const std::wstring& caption) {
 // ---------------------------------------------------------------- input
 
 bool MoveCursor(int x, int y) { return SetCursorPos(x, y) != 0; }
-bool LeftButtonDown() { return SendMouseButton(MOUSEEVENTF_LEFTDOWN); }
 bool LeftButtonUp() { return SendMouseButton(MOUSEEVENTF_LEFTUP); }
 
 bool Click(int x, int y, DWORD holdMs) {
-    if (!MoveCursor(x, y) || !LeftButtonDown()) return false;
+    if (!MoveCursor(x, y) || !SendMouseButton(MOUSEEVENTF_LEFTDOWN)) return false;
     Pause(holdMs);
     return LeftButtonUp();
 }

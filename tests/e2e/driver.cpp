@@ -47,26 +47,6 @@ std::wstring LastErrorText(const wchar_t* what) {
     return std::wstring(what) + L" failed, error " + std::to_wstring(GetLastError());
 }
 
-bool RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    return RemoveDirectoryW(folder.c_str()) != 0;
-}
-
 struct EnumRequest {
     DWORD processId;
     std::vector<HWND> windows;
@@ -128,13 +108,9 @@ void ReadProgramPaths() {
     LocalFree(argv);
 }
 
-std::wstring ProgramPath(const std::wstring& name) {
-    auto found = ProgramPaths().find(name);
-    return found == ProgramPaths().end() ? std::wstring() : found->second;
-}
-
 testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path) {
-    path = ProgramPath(name);
+    const auto found = ProgramPaths().find(name);
+    path = found == ProgramPaths().end() ? std::wstring() : found->second;
     if (path.empty()) return testing::AssertionFailure() << "no --program=" << Utf8(name) << "=<path> argument";
     if (!FileExists(path)) return testing::AssertionFailure() << Utf8(path) << " does not exist";
     return testing::AssertionSuccess();
@@ -155,34 +131,10 @@ std::wstring WinePath(const std::wstring& path) {
     return out;
 }
 
-std::wstring WinePath(const std::string& utf8Path) { return WinePath(Widen(utf8Path)); }
-
 std::wstring FolderOf(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
-
-TempDir::TempDir() {
-    wchar_t base[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, base);
-    std::wstring root(base, n);
-    if (!root.empty() && root.back() == L'\\') root.pop_back();
-    for (unsigned attempt = 0;; ++attempt) {
-        std::wstring candidate = root + L"\\sorbel-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt);
-        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = candidate;
-            return;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000) return;
-    }
-}
-
-TempDir::~TempDir() {
-    if (!path_.empty()) RemoveTree(path_);
-}
-
-std::wstring TempDir::File(const std::wstring& name) const { return path_ + L"\\" + name; }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -219,15 +171,7 @@ std::wstring CopyInto(const std::wstring& file, const std::wstring& folder) {
 
 std::vector<std::string> NamesIn(const std::wstring& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(Utf8(name));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
+    for (const std::wstring& name : testfolders::NamesIn(folder)) names.push_back(Utf8(name));
     return names;
 }
 
@@ -317,21 +261,13 @@ std::wstring BuildCommandLine(const std::wstring& exe, const std::vector<std::ws
 
 Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>& args,
                        const std::wstring& workDir) {
+    Process started;
     std::wstring line = BuildCommandLine(exe, args);
     if (line.empty()) {
-        Process failed;
-        failed.error_ = L"an argument holds a double quote; use StartWithCommandLine";
-        return failed;
+        started.error_ = L"an argument holds a double quote";
+        return started;
     }
-    return StartWithCommandLine(exe, line, workDir);
-}
-
-Process Process::StartWithCommandLine(const std::wstring& exe, const std::wstring& commandLine,
-                                      const std::wstring& workDir) {
-    Process started;
-    std::wstring folder = workDir.empty() ? FolderOf(exe) : workDir;
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
+    const std::wstring folder = workDir.empty() ? FolderOf(exe) : workDir;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -385,16 +321,14 @@ std::vector<HWND> TopLevelWindows(DWORD processId) {
     return request.windows;
 }
 
-HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match) {
+// The first top-level window of the process that satisfies match, waiting up
+// to timeoutMs for it to appear; nullptr if none.
+static HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND window : TopLevelWindows(processId)) {
-                if (!match || match(window)) {
-                    found = window;
-                    return true;
-                }
-            }
+            for (HWND window : TopLevelWindows(processId))
+                if (match(window)) return (found = window) != nullptr;
             return false;
         },
         timeoutMs);
@@ -417,10 +351,24 @@ HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD time
                          [&](HWND window) { return IsVisible(window) && WindowText(window) == text; });
 }
 
-HWND WaitForDisplay(DWORD processId) {
-    return WaitForWindow(processId, kTimeoutMs, [](HWND window) {
-        return IsVisible(window) && ClientSize(window).cx > 0 && WindowText(window) == L"Vistel";
+HWND StartVistelIn(const std::wstring& exe, const std::wstring& folder, const std::string& settings,
+                   Process& process, std::string& error) {
+    const std::wstring copy = CopyInto(exe, folder);
+    if (copy.empty() || !WriteFileBytes(folder + L"\\Sorbel.ini", settings)) {
+        error = "cannot set up Vistel's folder";
+        return nullptr;
+    }
+    process = Process::Start(copy, {}, folder);
+    if (!process.Started()) {
+        error = "cannot start Vistel: " + Utf8(process.Error());
+        return nullptr;
+    }
+    // The program's own hidden window has the same text but no size.
+    HWND window = WaitForWindow(process.Id(), kTimeoutMs, [](HWND w) {
+        return IsVisible(w) && ClientSize(w).cx > 0 && WindowText(w) == L"Vistel";
     });
+    if (!window) error = "Vistel's window never showed";
+    return window;
 }
 
 namespace {
@@ -591,11 +539,10 @@ bool PressButton(HWND dialog, const std::wstring& caption) {
 // ---------------------------------------------------------------- input
 
 bool MoveCursor(int x, int y) { return SetCursorPos(x, y) != 0; }
-bool LeftButtonDown() { return SendMouseButton(MOUSEEVENTF_LEFTDOWN); }
 bool LeftButtonUp() { return SendMouseButton(MOUSEEVENTF_LEFTUP); }
 
 bool Click(int x, int y, DWORD holdMs) {
-    if (!MoveCursor(x, y) || !LeftButtonDown()) return false;
+    if (!MoveCursor(x, y) || !SendMouseButton(MOUSEEVENTF_LEFTDOWN)) return false;
     Pause(holdMs);
     return LeftButtonUp();
 }

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/win32_folders.h"
+
 namespace e2e {
 
 // Guards against a hang only; a first Wine start can take several seconds.
@@ -32,11 +34,9 @@ extern const DWORD kTimeoutMs;
 // The test program learns where the programs under test are from its own
 // command line, one argument --program=<Name>=<path> each (tests/e2e/CMakeLists.txt
 // passes them).  ReadProgramPaths reads them from GetCommandLineW once, at the
-// start of main; ProgramPath gives one as a Windows path, empty if not given.
+// start of main; ProgramAvailable gives one as a Windows path, failing with
+// what is missing when the path is not given or names no file.
 void ReadProgramPaths();
-std::wstring ProgramPath(const std::wstring& name);
-// ProgramPath, failing with what is missing when the path is not given or
-// names no file.
 testing::AssertionResult ProgramAvailable(const std::wstring& name, std::wstring& path);
 
 // ---------------------------------------------------------------- text, paths, files
@@ -50,26 +50,10 @@ std::wstring FromCp932(const std::string& bytes);
 // A Linux path as Wine sees it on drive Z: ("/tmp/x/a.cas" -> L"Z:\tmp\x\a.cas").
 // A path that already has a drive letter is returned unchanged.
 std::wstring WinePath(const std::wstring& path);
-std::wstring WinePath(const std::string& utf8Path);
 // The folder part of a Windows path, without the final backslash.
 std::wstring FolderOf(const std::wstring& path);
 
-// A fresh, empty folder under the temp folder, removed with its contents when
-// the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::wstring& Path() const { return path_; }
-    // Path() + L"\\" + name.
-    std::wstring File(const std::wstring& name) const;
-
-private:
-    std::wstring path_;
-};
+using testfolders::TempDir;  // a fresh temporary folder, removed with its contents
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
@@ -77,8 +61,7 @@ bool FileExists(const std::wstring& path);
 // Copies a file into a folder under its own name; returns the new path,
 // empty on failure.
 std::wstring CopyInto(const std::wstring& file, const std::wstring& folder);
-// The names in a folder (not "." and ".."), in UTF-8, sorted: what a run
-// left behind, a temporary file included.
+// testfolders::NamesIn in UTF-8: what a run left behind, temporary files included.
 std::vector<std::string> NamesIn(const std::wstring& folder);
 
 // A key's value in a settings file as the platform's profile functions read
@@ -120,15 +103,10 @@ public:
     // Started() and Error().
     static Process Start(const std::wstring& exe, const std::vector<std::wstring>& args = {},
                          const std::wstring& workDir = L"");
-    // Starts exe with exactly this command line (which names the program
-    // first, as GetCommandLineW will show it), for tests of odd quoting.
-    static Process StartWithCommandLine(const std::wstring& exe, const std::wstring& commandLine,
-                                        const std::wstring& workDir = L"");
 
     bool Started() const { return process_ != nullptr; }
     const std::wstring& Error() const { return error_; }
     DWORD Id() const { return id_; }
-    HANDLE Handle() const { return process_; }
     bool Running() const;
     // Waits for the program to end; true with its exit code, false on timeout.
     bool WaitForExit(DWORD timeoutMs, DWORD& exitCode);
@@ -153,14 +131,13 @@ testing::AssertionResult EndsWithExitCode(Process& process, DWORD expected = 0);
 
 // The top-level windows of a process, visible or not, in Z order.
 std::vector<HWND> TopLevelWindows(DWORD processId);
-// The first top-level window of the process that satisfies match (any window
-// when match is empty), waiting up to timeoutMs for it to appear; nullptr if none.
-HWND WaitForWindow(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)>& match = {});
 // The first visible top-level window of the process with exactly this text.
 HWND WaitForWindowWithText(DWORD processId, const std::wstring& text, DWORD timeoutMs);
-// The display's window, once shown: the program's own hidden window has the
-// same text but no size.
-HWND WaitForDisplay(DWORD processId);
+// Vistel reads the Sorbel.ini beside it: a copy of the program at `exe`
+// started in `folder`, beside a Sorbel.ini of these bytes.  Its window once
+// shown (and so laid out), or nullptr with the reason in `error`.
+HWND StartVistelIn(const std::wstring& exe, const std::wstring& folder, const std::string& settings,
+                   Process& process, std::string& error);
 // The windows of the process the shell gives a task bar button (and an
 // entry in the task switcher): visible top-level windows that are either
 // marked as application windows, or owned by no window and not tool windows.
@@ -231,7 +208,6 @@ bool PressButton(HWND dialog, const std::wstring& caption);
 // a timer only see a press that lasts across a sample: hold until what the
 // press does shows (PressUntil, HeldButton).
 bool MoveCursor(int x, int y);
-bool LeftButtonDown();
 bool LeftButtonUp();
 // Move, press, hold for holdMs, release.
 bool Click(int x, int y, DWORD holdMs = 250);

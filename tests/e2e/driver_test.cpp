@@ -12,6 +12,10 @@ namespace {
 using e2e::kTimeoutMs;
 const std::wstring kFixtureText = L"Fixture 表示";
 
+// A rectangle's left, top, right and bottom, compared at once.
+using Edges = std::vector<LONG>;
+Edges EdgesOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
 // Starts the fixture in a fresh folder and finds its window.
 class DriverTest : public testing::Test {
 protected:
@@ -37,10 +41,10 @@ protected:
 };
 
 TEST(DriverText, MapsPathsConvertsCodePage932QuotesArgumentsAndReportsAFailedStart) {
-    EXPECT_EQ(e2e::WinePath(std::string("/tmp/x/a.cas")), L"Z:\\tmp\\x\\a.cas");
-    EXPECT_EQ(e2e::WinePath(std::string("/")), L"Z:\\");
+    EXPECT_EQ(e2e::WinePath(L"/tmp/x/a.cas"), L"Z:\\tmp\\x\\a.cas");
+    EXPECT_EQ(e2e::WinePath(L"/"), L"Z:\\");
     EXPECT_EQ(e2e::WinePath(L"C:\\Music\\a.cas"), L"C:\\Music\\a.cas");
-    EXPECT_EQ(e2e::WinePath(std::string("/tmp/\xE6\x9B\xB2.cas")), L"Z:\\tmp\\曲.cas");
+    EXPECT_EQ(e2e::WinePath(e2e::Widen("/tmp/\xE6\x9B\xB2.cas")), L"Z:\\tmp\\曲.cas");
     EXPECT_EQ(e2e::FolderOf(L"Z:\\tmp\\x\\a.cas"), L"Z:\\tmp\\x");
     // 表 is 0x95 0x5C: its second byte is a backslash.
     EXPECT_EQ(e2e::ToCp932(L"表示"), std::string("\x95\x5C\x8E\xA6"));
@@ -91,15 +95,9 @@ TEST_F(DriverTest, ReadsWindowPropertiesAndDirectChildren) {
     EXPECT_EQ(e2e::WindowText(window_), kFixtureText);
     EXPECT_EQ(e2e::ToCp932(e2e::WindowText(window_)), std::string("Fixture \x95\x5C\x8E\xA6"));
     EXPECT_EQ(e2e::ClassName(window_), L"E2EFixture");
-    const RECT frame = e2e::WindowRect(window_);
-    EXPECT_EQ(frame.left, 100);
-    EXPECT_EQ(frame.top, 120);
-    EXPECT_EQ(frame.right, 340);
-    EXPECT_EQ(frame.bottom, 280);
-    EXPECT_EQ(e2e::ClientSize(window_).cx, 240);
-    EXPECT_EQ(e2e::ClientSize(window_).cy, 160);
-    EXPECT_EQ(e2e::ClientOrigin(window_).x, 100);
-    EXPECT_EQ(e2e::ClientOrigin(window_).y, 120);
+    // No frame: the client area is the window's rectangle.
+    EXPECT_EQ(EdgesOf(e2e::WindowRect(window_)), (Edges{100, 120, 340, 280}));
+    EXPECT_EQ(EdgesOf(e2e::ClientRectOnScreen(window_)), (Edges{100, 120, 340, 280}));
     EXPECT_NE(e2e::Style(window_) & WS_POPUP, 0);
     EXPECT_EQ(e2e::Style(window_) & WS_CAPTION, 0);
     EXPECT_NE(e2e::ExStyle(window_) & WS_EX_TOPMOST, 0);
@@ -116,10 +114,7 @@ TEST_F(DriverTest, ReadsWindowPropertiesAndDirectChildren) {
     EXPECT_EQ(label.text, L"ラベル");
     EXPECT_EQ(label.id, 100);
     EXPECT_TRUE(label.visible);
-    EXPECT_EQ(label.rect.left, 10);
-    EXPECT_EQ(label.rect.top, 10);
-    EXPECT_EQ(label.rect.right, 110);
-    EXPECT_EQ(label.rect.bottom, 30);
+    EXPECT_EQ(EdgesOf(label.rect), (Edges{10, 10, 110, 30}));
     EXPECT_EQ(children[1].className, L"Button");
     EXPECT_EQ(children[1].text, L"&Box");
     EXPECT_EQ(children[2].className, L"Edit");
@@ -221,6 +216,7 @@ TEST_F(DriverTest, CloseEndsProgramWithItsExitCode) {
     ASSERT_TRUE(e2e::PostClose(window_));
     EXPECT_TRUE(e2e::EndsWithExitCode(process_, 7));
     EXPECT_FALSE(process_.Running());
+    EXPECT_FALSE(e2e::EndsWithExitCode(process_, 0));
 }
 
 TEST_F(DriverTest, LeavesNoProgramRunningWhenTheProcessObjectGoes) {

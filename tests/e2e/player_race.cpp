@@ -44,24 +44,12 @@ std::wstring StoredText(HWND label) {
 class Display {
 public:
     bool Start(const std::wstring& exe, const std::string& settings, std::string& error) {
-        copy_ = e2e::CopyInto(exe, dir_.Path());
         ini_ = dir_.File(L"Sorbel.ini");
-        if (copy_.empty() || !e2e::WriteFileBytes(ini_, settings)) {
-            error = "cannot set up the display's folder";
-            return false;
-        }
-        process_ = e2e::Process::Start(copy_, {}, dir_.Path());
-        if (!process_.Started()) {
-            error = "cannot start the display: " + e2e::Utf8(process_.Error());
-            return false;
-        }
+        window_ = e2e::StartVistelIn(exe, dir_.Path(), settings, process_, error);
         // Shown, and a poll has put up the cassette line.
-        window_ = e2e::WaitForDisplay(process_.Id());
-        if (!window_ || !e2e::WaitUntil([&] { return Label(L"race.cas 再生1/9全") != nullptr; })) {
+        if (window_ && !e2e::WaitUntil([&] { return Label(L"race.cas 再生1/9全") != nullptr; }))
             error = "the display never showed the player's state";
-            return false;
-        }
-        return true;
+        return window_ && error.empty();
     }
 
     const std::wstring& Ini() const { return ini_; }
@@ -105,7 +93,6 @@ public:
 
 private:
     e2e::TempDir dir_;
-    std::wstring copy_;
     std::wstring ini_;
     e2e::Process process_;
     HWND window_ = nullptr;

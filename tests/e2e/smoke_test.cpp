@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,28 +64,18 @@ testing::AssertionResult OneTaskbarButton(DWORD processId, const std::wstring& t
     return testing::AssertionSuccess();
 }
 
-// Vistel reads Sorbel.ini from its own folder: a copy runs in `folder`
-// beside these settings.  Its window once shown (and so laid out), or nullptr.
-HWND StartVistelIn(const std::wstring& folder, const std::string& settings, e2e::Process& vistel) {
-    std::wstring exe;
-    EXPECT_TRUE(e2e::ProgramAvailable(L"Vistel", exe));
-    const std::wstring copy = exe.empty() ? exe : e2e::CopyInto(exe, folder);
-    if (copy.empty() || !e2e::WriteFileBytes(folder + L"\\Sorbel.ini", settings)) return nullptr;
-    vistel = e2e::Process::Start(copy, {}, folder);
-    EXPECT_TRUE(vistel.Started()) << e2e::Utf8(vistel.Error());
-    return vistel.Started() ? e2e::WaitForDisplay(vistel.Id()) : nullptr;
-}
-
 TEST(VistelSmoke, ShowsBorderlessTopmostWindowAndClosesWithExitCodeZero) {
     const Scale* scale = ExpectedScale();
     ASSERT_NE(scale, nullptr);
-    // A status section that keeps the window open; shown by its first poll.
+    std::wstring exe;
+    ASSERT_TRUE(e2e::ProgramAvailable(L"Vistel", exe));
     e2e::TempDir dir;
-    ASSERT_FALSE(dir.Path().empty());
     const std::wstring ini = dir.File(L"Sorbel.ini");
     e2e::Process vistel;
-    HWND window = StartVistelIn(dir.Path(), "[VISTEL]\r\nVisible=1\r\n", vistel);
-    ASSERT_NE(window, nullptr) << "no window with text \"Vistel\" shown";
+    std::string error;
+    // A status section that keeps the window open; shown by its first poll.
+    HWND window = e2e::StartVistelIn(exe, dir.Path(), "[VISTEL]\r\nVisible=1\r\n", vistel, error);
+    ASSERT_NE(window, nullptr) << error;
 
     const SIZE client = e2e::ClientSize(window);
     EXPECT_EQ(client.cx, scale->vistel.cx);
@@ -124,6 +115,8 @@ TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
     // Hangul, and "¥" (U+00A5), have no code page 932 form: the display must
     // still read and write the Sorbel.ini of its own folder, and never that
     // of a look-alike ("A¥B" is not "A\B").
+    std::wstring exe;
+    ASSERT_TRUE(e2e::ProgramAvailable(L"Vistel", exe));
     e2e::TempDir dir;
     ASSERT_TRUE(CreateDirectoryW(dir.File(L"A").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(dir.File(L"A\\B").c_str(), nullptr));
@@ -135,8 +128,10 @@ TEST(VistelSmoke, FindsTheSettingsBesideItInAFolderNamedInAnotherScript) {
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
         const std::wstring ini = folder + L"\\Sorbel.ini";
         e2e::Process vistel;
-        HWND window = StartVistelIn(folder, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n", vistel);
-        ASSERT_NE(window, nullptr);
+        std::string error;
+        HWND window = e2e::StartVistelIn(exe, folder, "[VISTEL]\r\nVisible=1\r\nCasFile=C:\\demo.cas\r\nColorNum=2\r\n",
+                                         vistel, error);
+        ASSERT_NE(window, nullptr) << error;
         // The cassette line shows what the file holds.
         ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::FindChild(window, L"demo.cas 再生0/0全") != nullptr; }));
 
@@ -158,11 +153,7 @@ TEST(TovakinSmoke, ShowsConverterDialogAndClosesWithExitCodeZero) {
     std::wstring exe;
     ASSERT_TRUE(e2e::ProgramAvailable(L"Tovakin", exe));
     e2e::TempDir dir;
-    ASSERT_FALSE(dir.Path().empty());
-    const std::wstring copy = e2e::CopyInto(exe, dir.Path());
-    ASSERT_FALSE(copy.empty());
-
-    e2e::Process tovakin = e2e::Process::Start(copy, {}, dir.Path());
+    e2e::Process tovakin = e2e::Process::Start(exe, {}, dir.Path());
     ASSERT_TRUE(tovakin.Started()) << e2e::Utf8(tovakin.Error());
 
     // Compared as UTF-16: narrow literals in this project are code page 932.
@@ -247,21 +238,6 @@ ConsoleRun RunConsole(const std::wstring& exe, const std::vector<std::wstring>& 
     return run;
 }
 
-// Lines of bytes, each without its line end.
-std::vector<std::string> Lines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 TEST(StandInSmoke, SetsAndShowsJapaneseExactlyAndRefusesWhatCodePage932CannotHold) {
     std::wstring exe;
     ASSERT_TRUE(e2e::ProgramAvailable(L"StandIn", exe));
@@ -292,8 +268,9 @@ TEST(StandInSmoke, SetsAndShowsJapaneseExactlyAndRefusesWhatCodePage932CannotHol
     ConsoleRun show = RunConsole(exe, {L"show", ini}, scratch);
     ASSERT_TRUE(show.ended) << "SorbelStandIn show did not end";
     EXPECT_EQ(show.exitCode, 0u) << show.err;
-    const std::vector<std::string> lines = Lines(show.out);
-    const std::set<std::string> shown(lines.begin(), lines.end());
+    std::multiset<std::string> shown;  // its lines, without their line ends
+    std::istringstream lines(show.out);
+    for (std::string line; std::getline(lines, line);) shown.insert(line.substr(0, line.find_last_not_of('\r') + 1));
     EXPECT_EQ(shown.count("PlaySong=" + e2e::ToCp932(song)), 1u) << show.out;
     EXPECT_EQ(shown.count("CasFile=" + e2e::ToCp932(cassette)), 1u) << show.out;
     EXPECT_EQ(shown.count("Count=12"), 1u) << show.out;

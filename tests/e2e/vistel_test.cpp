@@ -165,32 +165,6 @@ std::string AllLabelTexts(HWND window) {
     return out;
 }
 
-// The client point farthest from every label: a press there is a press on
-// the window's background.
-POINT BackgroundPoint(HWND window) {
-    const auto labels = Labels(window);
-    const SIZE client = e2e::ClientSize(window);
-    POINT best{0, 0};
-    int bestDistance = -1;
-    for (int y = 0; y < client.cy; ++y) {
-        for (int x = 0; x < client.cx; ++x) {
-            int distance = 1 << 20;
-            for (const auto& [name, child] : labels) {
-                const RECT& r = child.rect;
-                const int dx = std::max({static_cast<int>(r.left) - 1 - x, 0, x - static_cast<int>(r.right)});
-                const int dy = std::max({static_cast<int>(r.top) - 1 - y, 0, y - static_cast<int>(r.bottom)});
-                distance = std::min(distance, std::max(dx, dy));
-            }
-            if (distance > bestDistance) {
-                bestDistance = distance;
-                best = {x, y};
-            }
-        }
-    }
-    const POINT origin = e2e::ClientOrigin(window);
-    return {origin.x + best.x, origin.y + best.y};
-}
-
 // ---------------------------------------------------------------- a picture under the display
 
 // Four colours far from the display's red text and from each other.
@@ -407,8 +381,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(e2e::ProgramAvailable(L"Vistel", exe_));
         ASSERT_FALSE(dir_.Path().empty());
-        copy_ = e2e::CopyInto(exe_, dir_.Path());
-        ASSERT_FALSE(copy_.empty());
         ini_ = dir_.File(L"Sorbel.ini");
         // No press left over from another test, and the cursor away from
         // the display.
@@ -416,24 +388,13 @@ protected:
         e2e::MoveCursor(5, 5);
     }
 
-    // Writes the settings file as the player would, before the display starts.
-    void WriteSettings(const Keys& keys) {
-        keys_ = keys;
-        ASSERT_TRUE(e2e::WriteFileBytes(ini_, SettingsFile(keys)));
-    }
-
-    // Writes the settings file, starts Vistel and finds its window once it
-    // is shown and its first poll has filled in the cassette line.
+    // Starts Vistel beside the settings file the player wrote, and finds its
+    // window once it is shown and its first poll has filled in the cassette line.
     void Start(const Keys& keys) {
-        ASSERT_NO_FATAL_FAILURE(WriteSettings(keys));
-        StartOnly();
-    }
-
-    void StartOnly() {
-        process_ = e2e::Process::Start(copy_, {}, dir_.Path());
-        ASSERT_TRUE(process_.Started()) << U8(process_.Error());
-        window_ = e2e::WaitForDisplay(process_.Id());
-        ASSERT_NE(window_, nullptr) << "the display never showed";
+        keys_ = keys;
+        std::string error;
+        window_ = e2e::StartVistelIn(exe_, dir_.Path(), SettingsFile(keys), process_, error);
+        ASSERT_NE(window_, nullptr) << error;
         ASSERT_TRUE(e2e::WaitUntil([&] { return !LabelText(window_, "LaPath").empty(); }))
             << "no poll filled in the cassette line" << AllLabelTexts(window_);
     }
@@ -523,7 +484,6 @@ protected:
 
     std::wstring exe_;
     e2e::TempDir dir_;
-    std::wstring copy_;
     std::wstring ini_;
     e2e::Process process_;
     HWND window_ = nullptr;
@@ -558,25 +518,17 @@ TEST_F(VistelTest, LabelsMirrorTheStatusSectionAndFollowItsChanges) {
     EXPECT_TRUE(LabelsBecome({{"LaPath", L"表計算.cas 再生4/12全"}, {"LaStatusBar", L"次の曲"}, {"LaCurrent", L"00:07"},
                               {"LaTotal", L"03:10"}, {"LaHow", L"１曲停止"}, {"LaDevice", L"一時停止"}}));
 
-    // Stopped, repeat one song, a negative index; keys spelt in other cases.
-    ASSERT_TRUE(Rewrite({{L"VISIBLE", L"1"}, {L"casfile", L"solo.cas"}, {L"playsong", L"停止中"},
-                         {L"PlayingIndex", L"-1"}, {L"COUNT", L"0"}, {L"how", L"1"}, {L"PLAY", L"0"}}));
-    // Absent times read as their default.
-    EXPECT_TRUE(LabelsBecome({{"LaPath", L"solo.cas 再生-1/0全"}, {"LaStatusBar", L"停止中"}, {"LaHow", L"１曲リピート"},
-                              {"LaDevice", L"停止"}, {"LaCurrent", L"00:00"}, {"LaTotal", L"00:00"}}));
+    // Every other value of every key: native EachKeyOfTheSectionSetsItsLabel.
     EXPECT_TRUE(process_.Running());
 
     // The player no longer wants the display: it closes and saves the
     // colour scheme, the default 13 since the file held none, beside the
-    // player's keys, which stay as they were.
+    // player's keys, which stay as they were (every other byte of the file
+    // too: PressesOnTheModeLabelStepTheModeAndWriteHow).
     keys_ = DemoKeys();
     ASSERT_NO_FATAL_FAILURE(CloseByPlayer());
     EXPECT_EQ(Value(L"ColorNum"), "13");
     for (const auto& [key, value] : keys_) EXPECT_EQ(Value(key), U8(value)) << U8(key);
-    std::string bytes;
-    ASSERT_TRUE(e2e::ReadFileBytes(ini_, bytes));
-    EXPECT_NE(bytes.find(e2e::ToCp932(L"[Sorbel]\r\nVolume=80\r\nLastDir=C:\\Music\\曲集\r\n")), std::string::npos)
-        << "the player's own section changed";
     ExpectOnlyProgramAndSettings();
 }
 
@@ -594,6 +546,8 @@ TEST_F(VistelTest, TheDisplayAppearsOnlyWhenWantedWithThePlayersStateAlreadyShow
         std::optional<Keys> keys;  // none: no Sorbel.ini
         bool wanted;
     };
+    const std::wstring copy = e2e::CopyInto(exe_, dir_.Path());
+    ASSERT_FALSE(copy.empty());
     // The program the user works in: a window of the test's own, in front.
     HWND user = CreateWindowExW(0, L"Static", L"user", WS_POPUP | WS_VISIBLE, 0, 0, 100, 40, nullptr, nullptr,
                                 nullptr, nullptr);
@@ -603,10 +557,9 @@ TEST_F(VistelTest, TheDisplayAppearsOnlyWhenWantedWithThePlayersStateAlreadyShow
                           Case{"Visible=1", DemoKeys(), true}}) {
         SCOPED_TRACE(c.name);
         DeleteFileW(ini_.c_str());
-        if (c.keys) {
-            ASSERT_NO_FATAL_FAILURE(WriteSettings(*c.keys));
-        }
-        process_ = e2e::Process::Start(copy_, {}, dir_.Path());
+        if (c.keys) keys_ = *c.keys;
+        ASSERT_TRUE(!c.keys || e2e::WriteFileBytes(ini_, SettingsFile(*c.keys)));
+        process_ = e2e::Process::Start(copy, {}, dir_.Path());
         ASSERT_TRUE(process_.Started()) << U8(process_.Error());
         std::optional<std::string> firstSeen;  // what the first window seen shows on its cassette line
         int looks = 0;
@@ -646,44 +599,37 @@ TEST_F(VistelTest, TheDisplayAppearsOnlyWhenWantedWithThePlayersStateAlreadyShow
 // ---------------------------------------------------------------- the colour scheme
 
 // The scheme is read at start, stepped by a press on "Color" (the file
-// learns nothing until the end) and saved however the display ends.
+// learns nothing until the end) and saved however the display ends (a
+// close: VistelSmoke).  Schemes outside 0 to 17: native
+// SavedSchemeAtStartPressesAndTheNumberSavedAtClose.
 TEST_F(VistelTest, PressOnColourStepsTheSchemeSavedAtClose) {
-    enum End { kWindowClose, kVisible0, kEndOfSession };
     struct Case {
         const char* name;
         const wchar_t* saved;  // ColorNum in the file at start
         COLORREF shown;        // the text colour then
-        COLORREF notShown;     // a colour of no text then
-        std::optional<COLORREF> afterPress;
-        End end;
+        COLORREF next;         // the text colour after a press, of no text before
+        bool endOfSession;     // the display ends with the session, else by Visible=0
         const char* savedAtEnd;
     };
     const Case cases[] = {
-        // 18 lies outside 0 to 17: scheme 0 (aqua), not the default 13 (red).
-        {"a scheme outside the cycle", L"18", kAqua, kRed, std::nullopt, kWindowClose, "0"},
-        {"a press on Color, then Visible=0", L"13", kRed, kSilver, kSilver, kVisible0, "14"},
+        {"a press on Color, then Visible=0", L"13", kRed, kSilver, false, "14"},
         // 17 (yellow) steps round to 0 (aqua); the user then logs off.
-        {"a press on Color, then the end of the session", L"17", kYellow, kAqua, kAqua, kEndOfSession, "0"},
+        {"a press on Color, then the end of the session", L"17", kYellow, kAqua, true, "0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NO_FATAL_FAILURE(Start(With(DemoKeys(), L"ColorNum", c.saved)));
         EXPECT_TRUE(e2e::WaitUntil([&] { return Colour(c.shown) > 20; })) << "no text in the scheme's colour";
-        EXPECT_EQ(Colour(c.notShown), 0);
-        if (c.afterPress) {
-            HWND colour = e2e::FindChild(window_, L"Color");
-            ASSERT_NE(colour, nullptr) << AllLabelTexts(window_);
-            ASSERT_EQ(colour, Labels(window_).at("LaColor").handle);
-            EXPECT_TRUE(e2e::PressUntil(e2e::CentreOf(colour), [&] { return Colour(*c.afterPress) > 20; }))
-                << "no text in the next scheme's colour after a press on Color";
-            EXPECT_EQ(Value(L"ColorNum"), U8(c.saved));
-            EXPECT_EQ(e2e::WindowRect(window_).left, kLeft);
-            EXPECT_EQ(e2e::WindowRect(window_).top, kTop);
-        }
-        if (c.end == kWindowClose) {
-            ASSERT_TRUE(e2e::PostClose(window_));
-            ASSERT_TRUE(e2e::EndsWithExitCode(process_));
-        } else if (c.end == kVisible0) {
+        EXPECT_EQ(Colour(c.next), 0);
+        HWND colour = e2e::FindChild(window_, L"Color");
+        ASSERT_NE(colour, nullptr) << AllLabelTexts(window_);
+        ASSERT_EQ(colour, Labels(window_).at("LaColor").handle);
+        EXPECT_TRUE(e2e::PressUntil(e2e::CentreOf(colour), [&] { return Colour(c.next) > 20; }))
+            << "no text in the next scheme's colour after a press on Color";
+        EXPECT_EQ(Value(L"ColorNum"), U8(c.saved));
+        EXPECT_EQ(e2e::WindowRect(window_).left, kLeft);
+        EXPECT_EQ(e2e::WindowRect(window_).top, kTop);
+        if (!c.endOfSession) {
             ASSERT_NO_FATAL_FAILURE(CloseByPlayer());
         } else {
             // Asked whether the session may end, the display saves its
@@ -719,32 +665,19 @@ TEST_F(VistelTest, PressesOnTheModeLabelStepTheModeAndWriteHow) {
     EXPECT_TRUE(LabelBecomes("LaHow", L"１曲リピート"));
     EXPECT_TRUE(ValueBecomes(L"How", "1"));
 
-    // While the press lasts, the label keeps the stepped text whatever How
-    // the file holds: the player writes How=2 together with a new time, and
-    // once the time is up the mode text has not followed.
-    ASSERT_TRUE(Rewrite(With(With(DemoKeys(), L"How", L"2"), L"Current", L"01:06")));
-    EXPECT_TRUE(LabelBecomes("LaCurrent", L"01:06"));
-    EXPECT_EQ(LabelText(window_, "LaHow"), U8(L"１曲リピート"));
-    // The press steps only once, however long it is held.
-    EXPECT_EQ(Value(L"How"), "2");
-
-    // Released, the label follows the file again.
+    // Held on, it steps no more, and the label keeps its text whatever the
+    // file says until the release: native PressHeldOnTheModeLabelStepsOnceThenDrags
+    // and HeldModeTextWinsOverTheFileUntilRelease.
     ASSERT_TRUE(button.Release());
-    EXPECT_TRUE(LabelBecomes("LaHow", L"１曲停止"));
+    keys_ = With(DemoKeys(), L"How", L"1");
+    ASSERT_TRUE(PollSeen());
 
-    // Short presses at the centre of whatever label shows the mode text:
-    // "１曲停止" steps to "連続再生" (0).
-    found = e2e::FindChild(window_, L"１曲停止");
-    ASSERT_NE(found, nullptr) << AllLabelTexts(window_);
-    ASSERT_EQ(found, Labels(window_).at("LaHow").handle);
-    EXPECT_TRUE(e2e::PressUntil(how, [&] { return LabelText(window_, "LaHow") == U8(L"連続再生"); }))
-        << AllLabelTexts(window_);
-    EXPECT_TRUE(ValueBecomes(L"How", "0"));
-
-    // The file says 1 again; once the label shows it, the press is over
-    // for the display, and the next one steps "１曲リピート" to "１曲停止" (2).
-    ASSERT_TRUE(Rewrite(With(DemoKeys(), L"How", L"1")));
-    EXPECT_TRUE(LabelBecomes("LaHow", L"１曲リピート"));
+    // Once a poll has seen the release, a short press at the centre of
+    // whatever label shows the mode text: "１曲リピート" steps to "１曲停止"
+    // (2).  The rest of the round of modes: native
+    // ClicksStepTheModeRoundFromTheShownText.
+    found = e2e::FindChild(window_, L"１曲リピート");
+    ASSERT_EQ(found, Labels(window_).at("LaHow").handle) << AllLabelTexts(window_);
     EXPECT_TRUE(e2e::PressUntil(how, [&] { return LabelText(window_, "LaHow") == U8(L"１曲停止"); }))
         << AllLabelTexts(window_);
     EXPECT_TRUE(ValueBecomes(L"How", "2"));
@@ -755,7 +688,7 @@ TEST_F(VistelTest, PressesOnTheModeLabelStepTheModeAndWriteHow) {
     EXPECT_EQ(Value(L"PlaySong"), U8(L"テスト曲 ～ 春"));
     std::string bytes;
     ASSERT_TRUE(e2e::ReadFileBytes(ini_, bytes));
-    EXPECT_NE(bytes.find(e2e::ToCp932(L"[Sorbel]\r\nVolume=80\r\n")), std::string::npos);
+    EXPECT_NE(bytes.find(e2e::ToCp932(L"[Sorbel]\r\nVolume=80\r\nLastDir=C:\\Music\\曲集\r\n")), std::string::npos);
     EXPECT_EQ(e2e::WindowRect(window_).left, kLeft);
     EXPECT_EQ(e2e::WindowRect(window_).top, kTop);
 
@@ -872,7 +805,10 @@ TEST_F(VistelTest, ShowsThePictureUnderItBehindItsTextAndAfterADrag) {
             const RECT left{area.left, area.top, kLeft, area.bottom};
             ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = ComparePicture(left, {}, seed)).AllPattern(); }))
                 << "the new picture is not on the screen: " << shown.Describe();
-            const POINT from = BackgroundPoint(window_);
+            // A press on no label, right of the short song title and above the times.
+            const POINT at{150, 22};
+            for (const auto& [name, child] : Labels(window_)) ASSERT_FALSE(PtInRect(&child.rect, at)) << name;
+            const POINT from{e2e::ClientOrigin(window_).x + at.x, e2e::ClientOrigin(window_).y + at.y};
             ASSERT_TRUE(DragWindow(from, {from.x + 30, from.y + 110}, {kLeft + 30, kTop + 110}));
         }
         e2e::WaitUntil([&] {
@@ -991,43 +927,6 @@ TEST_F(VistelTest, KeepsRunningWhileThePlayerRewritesTheFileContinuously) {
 
     ASSERT_NO_FATAL_FAILURE(CloseByPlayer());
     EXPECT_EQ(Value(L"ColorNum"), "13");
-    ExpectOnlyProgramAndSettings();
-}
-
-TEST_F(VistelTest, ReadOnlyFileLeavesTheDisplayRunningAndUnchanged) {
-    ASSERT_NO_FATAL_FAILURE(WriteSettings(DemoKeys()));
-    const std::string settings = SettingsFile(DemoKeys());
-    ASSERT_TRUE(SetFileAttributesW(ini_.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_NO_FATAL_FAILURE(StartOnly());
-    ASSERT_TRUE(LabelBecomes("LaPath", L"demo.cas 再生3/12全"));
-    ASSERT_TRUE(LabelBecomes("LaHow", L"連続再生"));
-
-    auto sameFile = [&] {
-        std::string bytes;
-        return e2e::ReadFileBytes(ini_, bytes) && bytes == settings;
-    };
-
-    // A held press on the mode label steps the label, but the write of How
-    // is refused: the file stays as it was.
-    {
-        e2e::HeldButton button;
-        const POINT how = e2e::CentreOf(Labels(window_).at("LaHow").handle);
-        ASSERT_TRUE(e2e::MoveCursor(how.x, how.y));
-        ASSERT_TRUE(button.Press());
-        EXPECT_TRUE(LabelBecomes("LaHow", L"１曲リピート"));
-        EXPECT_TRUE(sameFile()) << "the read-only file changed";
-    }
-    // Released, the label follows the file again, which still says 0.
-    EXPECT_TRUE(LabelBecomes("LaHow", L"連続再生"));
-    EXPECT_TRUE(sameFile()) << "the read-only file changed";
-    EXPECT_TRUE(process_.Running());
-    EXPECT_EQ(LabelText(window_, "LaPath"), U8(L"demo.cas 再生3/12全"));
-
-    // The close cannot save the scheme either; it still ends cleanly.
-    ASSERT_TRUE(e2e::PostClose(window_));
-    ASSERT_TRUE(e2e::EndsWithExitCode(process_));
-    EXPECT_TRUE(sameFile()) << "the read-only file changed";
-    EXPECT_NE(GetFileAttributesW(ini_.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     ExpectOnlyProgramAndSettings();
 }
 

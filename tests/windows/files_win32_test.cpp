@@ -6,69 +6,33 @@
 #include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "framework/files.h"
 #include "framework/win32/wide.h"
 #include "framework/win32/win32.h"
+#include "tests/support/win32_folders.h"
 
 namespace fw {
 namespace {
+
+using Names = std::vector<std::wstring>;
 
 // A fresh folder under the temporary folder, holding a folder "表" whose
 // second byte in code page 932 is 0x5C; removed afterwards.
 class Win32FilesTest : public testing::Test {
 protected:
-    Win32FilesTest() {
-        wchar_t temp[MAX_PATH + 1];
-        DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        base_ = std::wstring(temp, length) + L"fw-files-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount());
-        CreateDirectoryW(base_.c_str(), nullptr);
-        folderW_ = base_ + L"\\\u8868";
+    Win32FilesTest() : folderW_(dir_.File(L"\u8868")), folder_(win32::Narrow(folderW_)) {
         CreateDirectoryW(folderW_.c_str(), nullptr);
-        folder_ = win32::Narrow(base_) + "\\表";
     }
-    ~Win32FilesTest() override { Remove(base_); }
 
     // The code page 932 path of `name` in the folder "表", and its wide form.
     std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
     std::wstring WidePath(const std::wstring& name) const { return folderW_ + L"\\" + name; }
-
-    std::set<std::wstring> Names() const { return NamesIn(folderW_); }
-    static std::set<std::wstring> NamesIn(const std::wstring& folder) {
-        std::set<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") names.insert(name);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return names;
-    }
-
-    static void Remove(const std::wstring& path) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                std::wstring child = path + L"\\" + name;
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(child);
-                else
-                    DeleteFileW(child.c_str());
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
+    Names NamesInFolder() const { return testfolders::NamesIn(folderW_); }
 
     FileSystem& files_ = NativeFiles();
-    std::wstring base_;
+    testfolders::TempDir dir_;
     std::wstring folderW_;
     std::string folder_;
 };
@@ -79,7 +43,7 @@ TEST_F(Win32FilesTest, ShiftJisPathsReachTheDiskExactly) {
     std::string reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("曲.cas"), contents, reason)) << reason;
     // The file carries its Unicode name: 曲 is U+66F2.
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
+    EXPECT_EQ(NamesInFolder(), Names{L"\u66F2.cas"});
     EXPECT_TRUE(files_.FileExists(Path("曲.cas")));
     EXPECT_FALSE(files_.FileExists(folder_));
 
@@ -89,14 +53,14 @@ TEST_F(Win32FilesTest, ShiftJisPathsReachTheDiskExactly) {
     ASSERT_TRUE(files_.ReplaceFile(Path("曲.cas"), "second", reason)) << reason;
     ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
     EXPECT_EQ(read, "second");
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
+    EXPECT_EQ(NamesInFolder(), Names{L"\u66F2.cas"});
     // Contents written block by block come out whole, through the same replace.
     const std::string big(300000, 'x');
     const auto blocks = [&](const FileSystem::BlockWriter& write) { return write("third\r\n") && write("") && write(big); };
     ASSERT_TRUE(files_.ReplaceFileFrom(Path("曲.cas"), blocks, reason)) << reason;
     ASSERT_TRUE(files_.ReadFile(Path("曲.cas"), read, reason)) << reason;
     EXPECT_EQ(read, "third\r\n" + big);
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"\u66F2.cas"});
+    EXPECT_EQ(NamesInFolder(), Names{L"\u66F2.cas"});
 
     // A file of several read buffers comes back whole, every byte in place.
     std::string large(3 * 65536 + 1234, '\0');
@@ -122,7 +86,7 @@ TEST_F(Win32FilesTest, InvalidShiftJisIsRefusedNotGuessed) {
     EXPECT_FALSE(reason.empty());
     EXPECT_FALSE(files_.ReadFile(broken, read, reason));
     EXPECT_FALSE(files_.FileExists(broken));
-    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(NamesInFolder().empty());
     std::wstring wide = L"unchanged";
     EXPECT_FALSE(win32::TryWiden("a\x81", wide));
     EXPECT_EQ(wide, L"unchanged");
@@ -137,8 +101,9 @@ TEST_F(Win32FilesTest, SameFileComparesVolumeAndIdentity) {
     EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("b.cas")), TSameFile::Different);
     EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("missing.cas")), TSameFile::Different);
     EXPECT_EQ(files_.SameFile(folder_, folder_ + "\\"), TSameFile::Same);
-    // Windows drops a trailing blank; another name of one file has its identity.
+    // Windows drops a trailing blank or dot; another name of one file has its identity.
     EXPECT_EQ(files_.SameFile(Path("a.cas"), Path("a.cas ")), TSameFile::Same);
+    EXPECT_EQ(files_.SameFile(Path("a.cas."), Path("a.cas")), TSameFile::Same);
     ASSERT_TRUE(CreateHardLinkW(WidePath(L"hard.cas").c_str(), WidePath(L"a.cas").c_str(), nullptr));
     EXPECT_EQ(files_.SameFile(Path("hard.cas"), Path("a.cas")), TSameFile::Same);
 }
@@ -154,6 +119,8 @@ TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(files_.ReplaceFile(Path(name), "new", reason));
         EXPECT_EQ(reason, win32::ErrorText(ERROR_ACCESS_DENIED));
+        // Nor in place, as the settings file would be where no new file can be made.
+        EXPECT_EQ(files_.Replace(Path(name), "new", nullptr, TReplaceMode::AtomicOrInPlace, reason), TFileResult::Failed);
         EXPECT_FALSE(files_.DeleteFile(Path(name)));
     }
     std::string read;
@@ -161,7 +128,7 @@ TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {
     EXPECT_EQ(read, "[VISTEL]\r\nHow=1\r\n");
     const DWORD folder = GetFileAttributesW(WidePath(L"list.cas").c_str());
     EXPECT_TRUE(folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    EXPECT_EQ(Names(), (std::set<std::wstring>{L"list.cas", L"ro.ini"}));
+    EXPECT_EQ(NamesInFolder(), (Names{L"list.cas", L"ro.ini"}));
 
     // A producer that fails half way (the memory runs out) leaves the target
     // as it was and no temporary file.
@@ -176,7 +143,7 @@ TEST_F(Win32FilesTest, ReadOnlyTargetAndFolderAreRefusedAndKept) {
                  std::bad_alloc);
     ASSERT_TRUE(files_.ReadFile(Path("w.cas"), read, reason)) << reason;
     EXPECT_EQ(read, "old");
-    EXPECT_EQ(Names(), (std::set<std::wstring>{L"list.cas", L"ro.ini", L"w.cas"}));
+    EXPECT_EQ(NamesInFolder(), (Names{L"list.cas", L"ro.ini", L"w.cas"}));
 }
 
 TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplacedMeanwhile) {
@@ -195,7 +162,7 @@ TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplaced
               TFileResult::Busy);
     // Held past the patience: refused, the file as it was.
     EXPECT_FALSE(files_.ReplaceFile(Path("held.ini"), "new", reason));
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"held.ini"});
+    EXPECT_EQ(NamesInFolder(), Names{L"held.ini"});
     // Held for a moment: waited for.
     HANDLE release = CreateThread(
         nullptr, 0, [](void* handle) WINAPI -> DWORD {
@@ -214,7 +181,7 @@ TEST_F(Win32FilesTest, FileHeldOpenWithoutShareDeleteIsWaitedForAndNeverReplaced
     other = CreateFileW(WidePath(L"held.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(files_.Read(Path("held.ini"), read, reason, nullptr), TFileResult::Busy);
     CloseHandle(other);
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"held.ini"});
+    EXPECT_EQ(NamesInFolder(), Names{L"held.ini"});
 }
 
 TEST_F(Win32FilesTest, ReplaceKeepsAttributesAndWritesOnlyOverWhatWasRead) {
@@ -235,7 +202,7 @@ TEST_F(Win32FilesTest, ReplaceKeepsAttributesAndWritesOnlyOverWhatWasRead) {
     EXPECT_EQ(GetFileAttributesW(WidePath(L"Sorbel.ini").c_str()) & kept, kept);
     EXPECT_EQ(files_.Replace(Path("new.ini"), "x", &none, TReplaceMode::Atomic, reason), TFileResult::Done);
     EXPECT_EQ(GetFileAttributesW(WidePath(L"new.ini").c_str()) & kept, 0u);
-    EXPECT_EQ(Names(), (std::set<std::wstring>{L"Sorbel.ini", L"new.ini"}));
+    EXPECT_EQ(NamesInFolder(), (Names{L"Sorbel.ini", L"new.ini"}));
 }
 
 TEST_F(Win32FilesTest, NamesCodePage932CannotHoldTakeTheirShortFormOrNameNoFile) {
@@ -292,7 +259,7 @@ TEST_F(Win32FilesTest, TheTemporaryFileIsReachedAsTheTargetIsHoweverLongItsPath)
         ASSERT_TRUE(files_.ReadFile(path, read, reason)) << reason;
         EXPECT_EQ(read, c.typed);
         written.insert(c.name);
-        EXPECT_EQ(NamesIn(deep), written);
+        EXPECT_EQ(testfolders::NamesIn(deep), Names(written.begin(), written.end()));
     }
 }
 
@@ -300,7 +267,7 @@ TEST_F(Win32FilesTest, MissingFolderAndCurrentDirectory) {
     std::string reason;
     EXPECT_FALSE(files_.ReplaceFile(Path("none\\a.cas"), "x", reason));
     EXPECT_EQ(reason, win32::ErrorText(ERROR_PATH_NOT_FOUND));
-    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(NamesInFolder().empty());
 
     wchar_t current[MAX_PATH + 1];
     DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, current);
@@ -308,7 +275,7 @@ TEST_F(Win32FilesTest, MissingFolderAndCurrentDirectory) {
     ASSERT_TRUE(SetCurrentDirectoryW(folderW_.c_str()));
     EXPECT_EQ(files_.CurrentDirectory(), folder_);
     ASSERT_TRUE(files_.ReplaceFile("bare.cas", "bare", reason)) << reason;
-    EXPECT_EQ(Names(), std::set<std::wstring>{L"bare.cas"});
+    EXPECT_EQ(NamesInFolder(), Names{L"bare.cas"});
     SetCurrentDirectoryW(current);
 }
 

@@ -132,10 +132,7 @@ const TFormDesign ItalicDesign = [] {
 
 class Win32PlatformTest : public ::testing::Test {
 protected:
-    TProbeForm* Create(const TFormDesign& design = ProbeDesign) {
-        auto* form = new TProbeForm(&application, design);
-        return form;
-    }
+    TProbeForm* Create(const TFormDesign& design = ProbeDesign) { return new TProbeForm(&application, design); }
     static HWND Hwnd(THandle handle) { return reinterpret_cast<HWND>(handle); }
 
     win32::Win32Platform platform;

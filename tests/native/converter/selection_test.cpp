@@ -119,30 +119,5 @@ TEST_F(SelectionTest, TheOutputFolderIsChosenAfterTheSource) {
     ExpectNothingElseHappened();
 }
 
-TEST_F(SelectionTest, ADroppedCassetteIsConvertedInPlaceByTheButton) {
-    files.Put("C:\\Music\\Lists\\list.cas", "C:\\Music\\Lists\\a.mid\nC:\\Music\\b.mid\n");
-    TMainForm& form = Open();
-    form.DropFiles({"C:\\Music\\Lists\\list.cas"});
-    form.BtChange->Click();
-    EXPECT_EQ(files.Get("C:\\Music\\Lists\\list.cas"), CrLf({"a.mid", "..\\b.mid"}));
-    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
-}
-
-TEST_F(SelectionTest, ChosenSourceAndFolderDriveTheRun) {
-    files.Put("C:\\Music\\Lists\\list.cas", "C:\\Music\\Lists\\a.mid\nC:\\Music\\b.mid\n");
-    files.AddFolder("C:\\Music\\Out");
-    TMainForm& form = Open();
-    Platform().openDialogAnswers = {"C:\\Music\\Lists\\list.cas"};
-    form.BtRef->Click();
-    Platform().folderAnswers = {"C:\\Music\\Out"};
-    form.Button1->Click();
-    form.ChDelete->SetChecked(true);
-    form.BtChange->Click();
-    EXPECT_EQ(files.FilePaths(), std::vector<std::string>{"C:\\Music\\Out\\list.cas"});
-    EXPECT_EQ(files.Get("C:\\Music\\Out\\list.cas"), CrLf({"..\\Lists\\a.mid", "..\\b.mid"}));
-    EXPECT_EQ(Boxes(), std::vector<Box>{DoneBox()});
-    EXPECT_EQ(Platform().idListsOutstanding, 0);
-}
-
 }  // namespace
 }  // namespace tovakin_test

@@ -170,26 +170,6 @@ TEST_F(PointerTest, PressHeldOnTheModeLabelStepsOnceThenDrags) {
     EXPECT_EQ(files.ReplaceCount(), 1);
 }
 
-TEST_F(PointerTest, ColourPressAdvancesOncePerPressAndIsSavedOnlyAtClose) {
-    const std::string ini = Section({"Visible=1", "How=0", "ColorNum=17"});
-    files.Put(kIni, ini);
-    StartShown();
-    ASSERT_EQ(MainForm->LaHow->Font()->Color(), 0x00FFFFu);
-    Press(kColourX, kColourY);
-    Cycles(4);  // the held press also begins a drag
-    EXPECT_EQ(ColorIndex, 0);
-    for (fw::TLabel* label : Labels()) EXPECT_EQ(label->Font()->Color(), 0xFFFF00u) << label->Name();
-    EXPECT_EQ(Shows(), (std::vector<int>{SW_HIDE, SW_SHOWNOACTIVATE}));
-    Release();
-    Cycle();
-    Click(kColourX, kColourY);
-    EXPECT_EQ(ColorIndex, 1);
-    EXPECT_EQ(Ini(), ini);
-    EXPECT_EQ(files.ReplaceCount(), 0);
-    MainForm->Close();
-    EXPECT_EQ(Saved("ColorNum"), "1");
-}
-
 TEST_F(PointerTest, DragFollowsTheCursorAndIgnoresMovementAtRelease) {
     Press(kBackX, kBackY);
     const fw::TPoint start = platform.cursor;

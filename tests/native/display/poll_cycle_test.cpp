@@ -106,9 +106,11 @@ TEST_F(VistelTest, EachKeyOfTheSectionSetsItsLabel) {
         {"LaTotal", {"Total="}, ""},
         {"LaTotal", {"Total=1:2:3"}, "1:2:3"},
         {"LaTotal", {"TOTAL=99:99"}, "99:99"},
+        {"LaTotal", {}, "00:00"},
         {"LaCurrent", {"Current="}, ""},
         {"LaCurrent", {"Current=abc"}, "abc"},
         {"LaCurrent", {"current=-0"}, "-0"},
+        {"LaCurrent", {}, "00:00"},
     };
     std::string label;
     for (const Case& c : cases) {

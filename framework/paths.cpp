@@ -229,8 +229,7 @@ bool TRelativePathBase::AppendRelativePath(std::string_view destName, std::strin
 }
 
 bool TRelativePathBase::AppendNormalised(std::string_view rest, std::string& out) const {
-    // Kept from call to call, so that such a line costs no allocation.
-    thread_local std::vector<std::string_view> destFolders;
+    std::vector<std::string_view>& destFolders = destFolders_;
     std::string_view destLast;
     if (!SplitRooted(rest, destFolders, destLast)) return false;
     // A destination whose last name is empty, "." or ".." names a folder.

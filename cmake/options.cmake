@@ -61,10 +61,18 @@ endif()
 # Version numbers for the programs' resource scripts.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${CMAKE_BINARY_DIR}/generated/version.rc.h)
 
+# sorbel_link_map(<target>): the program's link map beside it
+# (<name>.exe.map), from which scripts/size_breakdown.py tells what its size
+# is made of.
+function(sorbel_link_map target)
+  target_link_options(${target} PRIVATE -Wl,-Map=%.map)
+endfunction()
+
 # sorbel_gui_executable(<name> <sources>...): a Windows GUI program.
 function(sorbel_gui_executable name)
   add_executable(${name} WIN32 ${ARGN})
   target_link_options(${name} PRIVATE -mwindows -municode)
+  sorbel_link_map(${name})
   target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
 endfunction()
 

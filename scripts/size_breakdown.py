@@ -53,7 +53,7 @@ def breakdown(map_path, exe_path):
         size, origin = int(found.group(1), 16), found.group(2).strip()
         if size == 0 or origin.startswith("*") or output.startswith(".debug") or output == ".bss":
             continue
-        if output == ".eh_frame":
+        if output in (".eh_frame", ".pdata", ".xdata"):  # DWARF (32-bit), SEH (64-bit)
             ours = origin_kind(origin) == "our code"
             rows["unwind tables, ours" if ours else "unwind tables, runtimes"] += size
         elif output == ".idata":

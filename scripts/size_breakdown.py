@@ -73,17 +73,14 @@ def main():
     builds = [argument.split("=", 1) for argument in sys.argv[1:]]
     if not builds or any(len(build) != 2 for build in builds):
         sys.exit(__doc__)
-    columns = []
+    width = max(10, max(len(label) for label, _ in builds) + 2)
+    print("%-26s" % "kB" + "".join("%*s" % (width, label) for label, _ in builds))
     for program, folder in PROGRAMS:
-        for label, build in builds:
-            exe = os.path.join(build, folder, program)
-            columns.append((program, label) + breakdown(exe + ".map", exe))
-    width = 12
-    print("%-26s" % "kB" + "".join("%*s" % (width, program[:-4][:width - 1]) for program, *_ in columns))
-    print("%-26s" % "" + "".join("%*s" % (width, label[:width - 1]) for _, label, *_ in columns))
-    print("%-26s" % "file" + "".join("%*.1f" % (width, total / 1000) for _, _, total, _ in columns))
-    for row in ROWS:
-        print("%-26s" % ("  " + row) + "".join("%*.1f" % (width, rows[row] / 1000) for *_, rows in columns))
+        columns = [breakdown(os.path.join(build, folder, program) + ".map", os.path.join(build, folder, program))
+                   for _, build in builds]
+        print("%-26s" % program + "".join("%*.1f" % (width, total / 1000) for total, _ in columns))
+        for row in ROWS:
+            print("%-26s" % ("  " + row) + "".join("%*.1f" % (width, rows[row] / 1000) for _, rows in columns))
 
 
 if __name__ == "__main__":

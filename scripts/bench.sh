@@ -2,7 +2,7 @@
 # Runs the benchmarks whose figures stand in the README, each setting this
 # build beside the previous release (PREVIOUS_RELEASE, built from its commit
 # in a work tree of its own under build/): the programs' sizes and what they
-# are made of; Tovakin's convert button on a million-line cassette
+# are made of (32- and 64-bit, on every machine); Tovakin's convert button on a million-line cassette
 # (native); one poll cycle of Vistel beside the platform's profile
 # functions, and Tovakin.exe converting the same cassette beside Python's
 # ntpath.relpath (under Wine, on a private virtual display), each as the
@@ -122,10 +122,8 @@ PY
 }
 
 say "sizes of the programs, and what they are made of (from their link maps)"
-size_builds=()
-[ -z "$release" ] || size_builds+=("32-bit $PREVIOUS_LABEL=$previous/build/windows" "32-bit=build/windows")
-size_builds+=("64-bit $PREVIOUS_LABEL=$previous/build/windows64" "64-bit=build/windows64")
-python3 scripts/size_breakdown.py "${size_builds[@]}"
+python3 scripts/size_breakdown.py "32-bit $PREVIOUS_LABEL=$previous/build/windows" "32-bit=build/windows" \
+  "64-bit $PREVIOUS_LABEL=$previous/build/windows64" "64-bit=build/windows64"
 
 say "Tovakin: convert button on a million-line cassette (native), $PREVIOUS_LABEL and this build in turn, $runs runs each"
 for run in $(seq "$runs"); do

@@ -125,6 +125,21 @@ say "sizes of the programs, and what they are made of (from their link maps)"
 python3 scripts/size_breakdown.py "32-bit $PREVIOUS_LABEL=$previous/build/windows" "32-bit=build/windows" \
   "64-bit $PREVIOUS_LABEL=$previous/build/windows64" "64-bit=build/windows64"
 
+# The code compiled for speed, instruction by instruction against the
+# previous release's objects of the same sources (the 32-bit ones).
+say "the code compiled for speed, against $PREVIOUS_LABEL's"
+instructions() { i686-w64-mingw32-objdump -d --no-show-raw-insn "$1/$object" | tail -n +4; }
+for object in framework/CMakeFiles/fw_core.dir/{text,paths,stringlist,ini}.cpp.obj \
+  converter/CMakeFiles/tovakin_main.dir/Main.cpp.obj display/CMakeFiles/vistel_main.dir/Main.cpp.obj; do
+  if [ ! -f "$previous/build/windows/$object" ]; then
+    printf '  %-52s %s\n' "$object" "not in $PREVIOUS_LABEL"
+  elif cmp -s <(instructions "$previous/build/windows") <(instructions build/windows); then
+    printf '  %-52s %s\n' "$object" "the same instructions"
+  else
+    printf '  %-52s %s\n' "$object" "other instructions"
+  fi
+done
+
 say "Tovakin: convert button on a million-line cassette (native), $PREVIOUS_LABEL and this build in turn, $runs runs each"
 for run in $(seq "$runs"); do
   "$previous/build/bench/bench/cassette_bench" >>"$work/native-previous.txt"

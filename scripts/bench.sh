@@ -153,11 +153,11 @@ side_by_side "convert button, $runs runs of each build (ms)" \
 # Instructions, which do not vary with the machine's load as times do: the
 # convert button's two runs (warm-up and one repetition) under callgrind.
 if command -v valgrind >/dev/null; then
-  say "the same in instructions per cassette line (callgrind, 100,000 lines; alike from run to run)"
+  say "the same per cassette line in instructions, and simulated misses of the whole run (callgrind, 100,000 lines; alike from run to run)"
   for build in previous now; do
     bench_program=./build/bench/bench/cassette_bench
     [ "$build" = now ] || bench_program="$previous/build/bench/bench/cassette_bench"
-    valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.$build" \
+    valgrind --tool=callgrind --cache-sim=yes --branch-sim=yes --callgrind-out-file="$work/callgrind.$build" \
       --toggle-collect='TMainForm::BtChangeClick(fw::TObject*)' "$bench_program" 100000 1 >/dev/null 2>&1
     callgrind_annotate --inclusive=yes "$work/callgrind.$build" >"$work/instructions.$build"
   done
@@ -172,10 +172,24 @@ def counts(path):
             if symbol in line and name not in found:
                 found[name] = int(line.split()[0].replace(",", "")) / (2 * 100000)
     return found
+def misses(path):
+    # The simulated cache misses and mispredicted branches of the button's runs.
+    events = totals = None
+    for line in open(path):
+        if line.startswith("Events shown:"):
+            events = line.split(":")[1].split()
+        if "PROGRAM TOTALS" in line:
+            totals = [int(v.replace(",", "")) for v in re.findall(r"([\d,]+) \(", line)]
+    values = dict(zip(events, totals))
+    return (sum(values[e] for e in ("I1mr", "D1mr", "D1mw")) / (2 * 100000),
+            sum(values[e] for e in ("Bcm", "Bim")) / (2 * 100000))
 before, now = counts(sys.argv[2]), counts(sys.argv[3])
 print("%-30s %12s %12s %8s" % ("", sys.argv[1], "this build", "ratio"))
 for name, _ in rows:
     print("%-30s %12.0f %12.0f %8.3f" % (name, before[name], now[name], now[name] / before[name]))
+(cache_before, branch_before), (cache_now, branch_now) = misses(sys.argv[2]), misses(sys.argv[3])
+print("%-30s %12.2f %12.2f %8.3f" % ("first-level cache misses (run)", cache_before, cache_now, cache_now / cache_before))
+print("%-30s %12.2f %12.2f %8.3f" % ("mispredicted branches (run)", branch_before, branch_now, branch_now / branch_before))
 PY
 else
   say "valgrind is not installed: no instruction counts"

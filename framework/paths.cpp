@@ -229,28 +229,26 @@ bool TRelativePathBase::AppendRelativePath(std::string_view destName, std::strin
 }
 
 bool TRelativePathBase::AppendNormalised(std::string_view rest, std::string& out) const {
-    // Kept from call to call, so that such a line costs no allocation.
-    thread_local std::vector<std::string_view> destFolders;
     std::string_view destLast;
-    if (!SplitRooted(rest, destFolders, destLast)) return false;
+    if (!SplitRooted(rest, destFolders_, destLast)) return false;
     // A destination whose last name is empty, "." or ".." names a folder.
     const bool destIsFolder = destLast.empty() || destLast == "." || destLast == "..";
     if (destIsFolder) {
-        ApplyName(destLast, destFolders);
+        ApplyName(destLast, destFolders_);
         destLast = {};
     } else if (!IsPlainName(destLast)) {
         return false;
     }
 
     std::size_t common = 0;
-    while (common < folders_.size() && common < destFolders.size() &&
-           SameFileName(folders_[common], destFolders[common]))
+    while (common < folders_.size() && common < destFolders_.size() &&
+           SameFileName(folders_[common], destFolders_[common]))
         ++common;
 
     const std::size_t before = out.size();
     for (std::size_t up = common; up < folders_.size(); ++up) out.append("..\\", 3);
-    for (std::size_t i = common; i < destFolders.size(); ++i) {
-        out.append(destFolders[i]);
+    for (std::size_t i = common; i < destFolders_.size(); ++i) {
+        out.append(destFolders_[i]);
         out += '\\';
     }
     out.append(destLast);

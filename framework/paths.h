@@ -47,6 +47,10 @@ private:
 
     std::string drive_;                // empty: no relative form can be made sure
     std::vector<std::string> folders_;  // normalised folder names of the base
+    // AppendNormalised's list of the destination's folders, kept from call to
+    // call so that such a line costs no allocation; so one base serves one
+    // thread at a time.
+    mutable std::vector<std::string_view> destFolders_;
 };
 
 }  // namespace fw

@@ -6,8 +6,9 @@
 # that Windows virtualizes their files as it does the player's), the
 # version in their resources, every function they import as
 # packaging/imports.txt lists it, no function that counts on its caller's
-# stack alignment, the two read-mes and the two lists of changes naming this
-# version, and the checksum file beside the zip matching it.  Then it
+# stack alignment, each program's size within its limit, the two read-mes
+# and the two lists of changes naming this version, and the checksum file
+# beside the zip matching it.  Then it
 # starts the zip's own programs and checks each one's main job
 # (scripts/release_run.sh): under Wine where this host runs 32-bit code,
 # otherwise in an emulated x86 machine (scripts/guest.sh), built the first
@@ -122,6 +123,26 @@ fi
 # no function of the programs may count on its caller for more.
 mapfile -t objects < <(find "$build/framework" "$build/display" "$build/converter" "$build/tools" -name '*.obj' | sort)
 python3 scripts/stack_alignment.py "$objdump" "${objects[@]}"
+
+# Sizes: a build flag or a call that brings a part of the runtime along
+# (the C++ runtime's verbose terminate handler with its demangler, the C
+# runtime's printf-style formatting, the C++ streams) makes a program tens or
+# hundreds of kB larger.  A build's sizes do not vary, so each is held to a
+# limit (kB of 1000 bytes); what a program is made of is told by
+# scripts/size_breakdown.py.
+size_limit_kb=400
+for exe in Vistel Tovakin SorbelStandIn; do
+  bytes=$(stat -c %s "$work/$top/$exe.exe")
+  echo "package: $exe.exe: $bytes bytes (at most $size_limit_kb kB)"
+  if ((bytes > size_limit_kb * 1000)); then
+    echo "package: $exe.exe has grown past $size_limit_kb kB (scripts/size_breakdown.py release=build/windows tells of what)" >&2
+    exit 1
+  fi
+  if grep -q 'terminate called after throwing' "$work/$top/$exe.exe"; then
+    echo "package: $exe.exe holds the C++ runtime's verbose terminate handler, which framework/win32/terminate.cpp replaces" >&2
+    exit 1
+  fi
+done
 
 for text in README-ja README-en CHANGES-ja CHANGES-en; do
   head -c 3 "$work/$top/$text.txt" | cmp -s - <(printf '\xef\xbb\xbf') ||

@@ -256,6 +256,13 @@ struct Keepsake {
     }
 };
 
+// A number's decimal digits.  std::to_wstring formats through the C
+// runtime's swprintf, which would bring its whole formatter into the program.
+std::wstring Decimal(unsigned long value) {
+    const std::string digits = std::to_string(value);
+    return std::wstring(digits.begin(), digits.end());
+}
+
 // The temporary file of one replacement, open from its making until the
 // replacement ends.  Its handle was given the right to delete when the file
 // was made, so it removes the file even where the folder's access list
@@ -272,8 +279,7 @@ public:
     // system's last error.
     bool Create(const std::wstring& folder, DWORD attributes, unsigned& counter) {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = folder + L"~sorbel" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
-                    L".tmp";
+            path_ = folder + L"~sorbel" + Decimal(GetCurrentProcessId()) + L"-" + Decimal(++counter) + L".tmp";
             handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, kShareAll, nullptr, CREATE_NEW,
                                   attributes, nullptr);
             if (handle_ != INVALID_HANDLE_VALUE) return true;
@@ -562,11 +568,14 @@ private:
     decltype(&::GetFileInformationByHandleEx) getFileInformationByHandleEx_ = nullptr;
 };
 
+// Made before the program's own code runs, so without the guard that a
+// function's static object takes against two threads making it at once:
+// the runtime's guard code is 2 KB of each program for an object no second
+// thread asks for.
+Win32Files nativeFiles;
+
 }  // namespace
 
-FileSystem& NativeFiles() {
-    static Win32Files files;
-    return files;
-}
+FileSystem& NativeFiles() { return nativeFiles; }
 
 }  // namespace fw

@@ -128,7 +128,17 @@ prepare_prefix() {
 
   mkdir -p "$(dirname "$WINEPREFIX")"
   say "wine prefix: creating $WINEPREFIX"
-  "$SORBEL_WINE64" wineboot -i >/dev/null 2>&1 || die "wineboot failed for $WINEPREFIX"
+  # Wine's first program waits five minutes at most for the new prefix, and
+  # then fails while the prefix is still being made; in an emulated machine
+  # on a busy host the making takes longer.  Wait until it has ended and ask
+  # again.
+  local tries=1
+  until "$SORBEL_WINE64" wineboot -i >/dev/null 2>&1; do
+    [ "$tries" -lt 4 ] || die "wineboot failed for $WINEPREFIX"
+    say "wine prefix: not made within Wine's wait; waiting for its making to end"
+    "$SORBEL_WINESERVER" -w 2>/dev/null || true
+    tries=$((tries + 1))
+  done
   [ -z "$need_wow64" ] || [ -f "$wow64" ] ||
     die "the new prefix $WINEPREFIX has no 32-bit system files (is wine32:i386 installed?)"
 

@@ -51,8 +51,11 @@ summary() {
   for line in "${results[@]}"; do say "$line"; done
   if [ -n "${SORBEL_WINE_WHY:-}" ]; then
     say "the Windows tests ran $SORBEL_WINE_WHY"
-    [ "$SORBEL_WINE_PRESET" = windows ] ||
+    if [ "$SORBEL_WINE_PRESET" != windows ]; then
       say "the 32-bit release itself was started only by the release check, in the emulated x86 machine"
+      local accel
+      accel="$(bash scripts/guest.sh accel 2>/dev/null)" && say "the emulated x86 machine ran under $accel"
+    fi
   fi
 }
 

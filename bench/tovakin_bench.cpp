@@ -16,7 +16,8 @@
 //   - copy:     <cassette> read and written into <folder> through a temporary
 //     file, flushed and moved over the target, in this process.
 // A run of Tovakin.exe ends when its completion message shows (it is then
-// answered, untimed).  The converted cassette stays as <folder>\bench.cas.
+// answered, untimed).  The conversion's own time is each convert run less the
+// program's median start-up.  The converted cassette stays as <folder>\bench.cas.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -174,7 +175,6 @@ int main() {
             if (round == 0) continue;
             program.startups.push_back(startup.seconds);
             program.converts.push_back(convert.seconds);
-            program.nets.push_back(convert.seconds - startup.seconds);
             program.peak = std::max(program.peak, convert.peakWorkingSet);
         }
         const double copy = FlushedCopy(cassette, folder);
@@ -182,6 +182,13 @@ int main() {
     }
     DeleteFileW(empty.c_str());
     DeleteFileW((folder + L"\\copy.cas").c_str());
+    // A start-up varies a great deal under Wine, and now and then one round's
+    // took longer than that round's whole conversion: each conversion has the
+    // median start-up subtracted, not its own round's.
+    for (Program& program : programs) {
+        const double startup = Median(program.startups);
+        for (const double convert : program.converts) program.nets.push_back(convert - startup);
+    }
 
     std::printf("cassette: %.1f MB, converted in place by Tovakin.exe; %d repetitions after one warm-up\n",
                 static_cast<double>(size) / 1e6, repetitions);

@@ -188,6 +188,20 @@ TEST_F(Win32FilesTest, ReplaceKeepsAttributesAndWritesOnlyOverWhatWasRead) {
     std::string reason;
     ASSERT_TRUE(files_.ReplaceFile(Path("Sorbel.ini"), "old", reason)) << reason;
     const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    // A write time ahead of the clock (written from a machine whose clock
+    // runs fast): the new file is written later still, so a reader that
+    // watches the write time sees the change.  (Wine keeps no creation time
+    // on a Linux file system, so the one kept is not looked at here.)
+    FILETIME ahead{};
+    GetSystemTimeAsFileTime(&ahead);
+    ahead.dwHighDateTime += 10;  // about five days
+    {
+        HANDLE file = CreateFileW(WidePath(L"Sorbel.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &ahead));
+        CloseHandle(file);
+    }
     ASSERT_TRUE(SetFileAttributesW(WidePath(L"Sorbel.ini").c_str(), kept));
     const TFileExpectation stale{true, "older"};
     EXPECT_EQ(files_.Replace(Path("Sorbel.ini"), "new", &stale, TReplaceMode::Atomic, reason), TFileResult::Changed);
@@ -200,6 +214,9 @@ TEST_F(Win32FilesTest, ReplaceKeepsAttributesAndWritesOnlyOverWhatWasRead) {
     ASSERT_TRUE(files_.ReadFile(Path("Sorbel.ini"), read, reason)) << reason;
     EXPECT_EQ(read, "new");
     EXPECT_EQ(GetFileAttributesW(WidePath(L"Sorbel.ini").c_str()) & kept, kept);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(WidePath(L"Sorbel.ini").c_str(), GetFileExInfoStandard, &data));
+    EXPECT_GT(CompareFileTime(&data.ftLastWriteTime, &ahead), 0);
     EXPECT_EQ(files_.Replace(Path("new.ini"), "x", &none, TReplaceMode::Atomic, reason), TFileResult::Done);
     EXPECT_EQ(GetFileAttributesW(WidePath(L"new.ini").c_str()) & kept, 0u);
     EXPECT_EQ(NamesInFolder(), (Names{L"Sorbel.ini", L"new.ini"}));

@@ -30,6 +30,7 @@ TEST_F(SetShow, SetChangesOnlyTheValuesWrittenInOneReplacement) {
         {"integers in canonical decimal, last of a key wins", "[VISTEL]\r\n",
          {"count=+007", "How=-1", "PlayingIndex=3", "PlayingIndex=4"},
          "[VISTEL]\r\nCount=7\r\nHow=-1\r\nPlayingIndex=4\r\n"},
+        {"a blank at the end alone is quoted too", "[VISTEL]\r\n", {"PlaySong=曲\t"}, "[VISTEL]\r\nPlaySong=\"曲\t\"\r\n"},
         {"strings a reader would trim or unquote are quoted", "[VISTEL]\r\n",
          {"PlaySong= a ", "CasFile='x'", "Total=", "Current=\"5"},
          "[VISTEL]\r\nPlaySong=\" a \"\r\nCasFile=\"'x'\"\r\nTotal=\r\nCurrent=\"5\r\n"},

@@ -1,8 +1,6 @@
 #include "framework/gui/forms.h"
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
 
 #include "framework/cmdline.h"
 #include "framework/gui/platform.h"
@@ -289,14 +287,10 @@ void TApplication::ReportSafely(const std::exception& error) noexcept {
 
 void TApplication::HandleException() {
     try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        // Its own text is the runtime's, not one for the user.
-        ReportSafely(Exception("メモリが足りません。"));
-    } catch (const std::length_error&) {
-        // A text or list asked to grow past its maximum size, as a 32-bit
-        // program is with a huge file: the memory ran out all the same.
-        ReportSafely(Exception("メモリが足りません。"));
+        // Running out of memory, however the runtime says it (bad_alloc, or
+        // a text grown past its maximum size), is told in words for the
+        // user: the runtime's own text is not.
+        if (RanOutOfMemory([] { throw; })) ReportSafely(Exception("メモリが足りません。"));
     } catch (const std::exception& error) {
         ReportSafely(error);
     } catch (...) {
